@@ -1,0 +1,18 @@
+// Text is UTF-8 in std::string throughout the program; it becomes UTF-16 only at the
+// Win32 boundary, through these two conversions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mq {
+
+// UTF-8 to UTF-16. Ill-formed input becomes U+FFFD, never a dropped character.
+std::wstring ToWide(std::string_view utf8);
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string FromWide(std::wstring_view utf16);
+
+// Appends the UTF-8 form of a code point; surrogates and values beyond U+10FFFF give U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
+
+}  // namespace mq

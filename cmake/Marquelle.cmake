@@ -1,0 +1,71 @@
+# Shared build settings and the helpers every folder uses to declare its targets.
+
+set(MQ_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results CACHE PATH "Where test runs leave their GoogleTest XML reports")
+
+add_library(mq_options INTERFACE)
+target_compile_features(mq_options INTERFACE cxx_std_20)
+if(MSVC)
+  target_compile_options(mq_options INTERFACE /W4)
+else()
+  target_compile_options(mq_options INTERFACE -Wall -Wextra -Wno-unused-parameter)
+endif()
+if(WIN32)
+  target_compile_definitions(mq_options INTERFACE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
+                                                   _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+endif()
+target_include_directories(mq_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+# mq_add_library(name SOURCES ... [LIBS ...]): a static library of the product.
+function(mq_add_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_link_libraries(${name} PUBLIC mq_options ${A_LIBS})
+endfunction()
+
+# mq_add_executable(name [WIN32] SOURCES ... [LIBS ...]): a program or tool of the product.
+function(mq_add_executable name)
+  cmake_parse_arguments(A "WIN32" "" "SOURCES;LIBS" ${ARGN})
+  if(A_WIN32 AND WIN32)
+    add_executable(${name} WIN32 ${A_SOURCES})
+  else()
+    add_executable(${name} ${A_SOURCES})
+  endif()
+  target_link_libraries(${name} PRIVATE mq_options ${A_LIBS})
+endfunction()
+
+# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d]):
+# one GoogleTest executable, run by ctest as one test. Under the windows preset ctest runs
+# it through the Wine emulator inside the test sandbox. Each run writes a GoogleTest XML
+# report into MQ_TEST_RESULTS, which the test command adds up.
+function(mq_add_test name)
+  cmake_parse_arguments(A "" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  if(NOT A_WORKING_DIRECTORY)
+    set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE mq_options ${A_LIBS} GTest::gmock GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${A_TIMEOUT}
+    ENVIRONMENT "GTEST_OUTPUT=xml:${MQ_TEST_RESULTS}/${name}.xml;MQ_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# mq_add_fuzzer(name SOURCES ... [LIBS ...]): a libFuzzer target (fuzz preset only).
+function(mq_add_fuzzer name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE mq_options ${A_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
+# mq_add_benchmark(name SOURCES ... [LIBS ...]): a Google Benchmark executable.
+function(mq_add_benchmark name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE mq_options ${A_LIBS} benchmark::benchmark)
+  set_property(GLOBAL APPEND PROPERTY MQ_BENCHMARKS ${name})
+endfunction()

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Runs a command in the test sandbox: a private network namespace that has only a loopback
+# device (nothing inside can send a packet off the machine), an Xvfb display, and a Wine
+# prefix that is created once and reused.
+#
+#   scripts/sandbox.sh [--prefix DIR] [--] command args...
+#
+# The prefix defaults to $MQ_WINEPREFIX or ~/.cache/marquelle/wineprefix. Inside, DISPLAY,
+# WINEPREFIX and WINEDEBUG are set and MQ_SANDBOX=1, and a persistent wineserver runs for the
+# command's lifetime, so Wine programs start fast.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+prefix=${MQ_WINEPREFIX:-$HOME/.cache/marquelle/wineprefix}
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --prefix) prefix=$2; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+[ $# -gt 0 ] || { echo "usage: sandbox.sh [--prefix DIR] [--] command..." >&2; exit 2; }
+mkdir -p "$(dirname "$prefix")"
+prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+
+only_loopback() {
+  # /proc/net/dev lists the devices of this process's own network namespace.
+  [ "$(awk 'NR > 2 { sub(":", "", $1); print $1 }' /proc/net/dev | grep -vx lo | wc -l)" -eq 0 ]
+}
+
+if [ "${MQ_SANDBOX:-}" != 1 ] || ! only_loopback; then
+  exec unshare -rn env MQ_SANDBOX=1 "$0" --prefix "$prefix" -- "$@"
+fi
+
+ip link set lo up
+only_loopback || { echo "sandbox: a network device other than lo is visible" >&2; exit 1; }
+
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" MQ_SANDBOX=1
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+
+cleanup() {
+  "$wineserver" -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "${displayfile:-}" ] && rm -f "$displayfile"
+}
+trap cleanup EXIT
+
+if [ -z "${MQ_USE_DISPLAY:-}" ]; then
+  # Xvfb chooses a free display number itself, so parallel sandboxes do not collide.
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$displayfile" ] && break
+    sleep 0.1
+  done
+  [ -s "$displayfile" ] || { echo "sandbox: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$displayfile")"
+fi
+
+if [ ! -f "$prefix/.marquelle-ready" ]; then
+  echo "sandbox: creating Wine prefix $prefix" >&2
+  rm -rf "$prefix"
+  "$wine" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+  reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
+  # Every program of the prefix runs in one 1024x768 virtual desktop with a task bar.
+  reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
+  reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
+  # Chinese faces are drawn with the CJK font Debian provides.
+  for face in 宋体 SimSun 'Microsoft YaHei' 微软雅黑; do
+    reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'WenQuanYi Micro Hei'
+  done
+  "$wineserver" -w
+  touch "$prefix/.marquelle-ready"
+fi
+
+"$wineserver" -p
+# Start the virtual desktop (and its task bar) now, detached from the command's output:
+# a desktop started by a test program would inherit the test's pipes and keep them open.
+"$wine" explorer.exe /desktop=Default,1024x768 >/dev/null 2>&1 </dev/null &
+for _ in $(seq 50); do
+  "$wine" cmd /c exit 0 >/dev/null 2>&1 && break
+  sleep 0.1
+done
+status=0
+"$@" || status=$?
+exit $status

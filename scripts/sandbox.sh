@@ -3,8 +3,9 @@
 # device (nothing inside can send a packet off the machine), an Xvfb display, and a Wine
 # prefix that is created once and reused.
 #
-#   scripts/sandbox.sh [--prefix DIR] [--] command args...
+#   scripts/sandbox.sh [--prefix DIR] [--net-only] [--] command args...
 #
+# --net-only gives just the private network namespace (no display, no Wine).
 # The prefix defaults to $MQ_WINEPREFIX or ~/.cache/marquelle/wineprefix. Inside, DISPLAY,
 # WINEPREFIX and WINEDEBUG are set and MQ_SANDBOX=1, and a persistent wineserver runs for the
 # command's lifetime, so Wine programs start fast.
@@ -12,9 +13,11 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 prefix=${MQ_WINEPREFIX:-$HOME/.cache/marquelle/wineprefix}
+net_only=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
+    --net-only) net_only=1; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -29,11 +32,16 @@ only_loopback() {
 }
 
 if [ "${MQ_SANDBOX:-}" != 1 ] || ! only_loopback; then
-  exec unshare -rn env MQ_SANDBOX=1 "$0" --prefix "$prefix" -- "$@"
+  flags=(--prefix "$prefix")
+  [ "$net_only" = 1 ] && flags+=(--net-only)
+  exec unshare -rn env MQ_SANDBOX=1 "$0" "${flags[@]}" -- "$@"
 fi
 
-ip link set lo up
+ip link set lo up 2>/dev/null || true
 only_loopback || { echo "sandbox: a network device other than lo is visible" >&2; exit 1; }
+if [ "$net_only" = 1 ]; then
+  exec "$@"
+fi
 
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" MQ_SANDBOX=1
 wine=/usr/lib/wine/wine64

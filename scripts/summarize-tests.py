@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Adds up the GoogleTest XML reports of a test run and the ctest failures that left none.
+
+usage: summarize-tests.py RESULTS.tsv
+
+RESULTS.tsv has one line per stage: "<label>\t<results-dir or ->\t<ctest-build-dir or ->\t<extra passed>\t<extra failed>".
+Prints one line per stage and ends with the line "N passed, N failed".
+"""
+import glob
+import os
+import sys
+import xml.etree.ElementTree as ET
+
+
+def gtest_counts(results_dir):
+    passed = failed = skipped = 0
+    seen = set()
+    for path in sorted(glob.glob(os.path.join(results_dir, "*.xml"))):
+        seen.add(os.path.splitext(os.path.basename(path))[0])
+        try:
+            root = ET.parse(path).getroot()
+        except ET.ParseError:
+            failed += 1  # a report cut short: its executable died mid-run
+            continue
+        for case in root.iter("testcase"):
+            if case.get("status") == "notrun" or case.find("skipped") is not None:
+                skipped += 1
+            elif case.find("failure") is not None or case.find("error") is not None:
+                failed += 1
+            else:
+                passed += 1
+    return passed, failed, skipped, seen
+
+
+def ctest_failures_without_report(build_dir, reported):
+    log = os.path.join(build_dir, "Testing", "Temporary", "LastTestsFailed.log")
+    missing = 0
+    if os.path.exists(log):
+        with open(log) as f:
+            for line in f:
+                name = line.strip().split(":", 1)[-1]
+                if name and name not in reported:
+                    missing += 1
+    return missing
+
+
+def main():
+    total_passed = total_failed = total_skipped = 0
+    with open(sys.argv[1]) as f:
+        for line in f:
+            if not line.strip():
+                continue
+            label, results, build, extra_passed, extra_failed = line.rstrip("\n").split("\t")
+            passed, failed, skipped = int(extra_passed), int(extra_failed), 0
+            if results != "-":
+                p, fl, s, seen = gtest_counts(results)
+                passed, failed, skipped = passed + p, failed + fl, s
+                if build != "-":
+                    failed += ctest_failures_without_report(build, seen)
+            print(f"  {label:<10} {passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
+            total_passed += passed
+            total_failed += failed
+            total_skipped += skipped
+    tail = f", {total_skipped} skipped" if total_skipped else ""
+    print(f"{total_passed} passed, {total_failed} failed{tail}")
+    return 1 if total_failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Starts a Windows program of the build inside the sandbox, the way a user would.
+#   scripts/show.sh EXE [args...]
+# With a display ($DISPLAY set, not under CI) it runs on that display until it is closed.
+# Without one it runs under Xvfb, takes a screenshot after $MQ_SHOT_DELAY seconds (default 6)
+# into screenshots/, ends the program and prints the screenshot's path.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+exe=$(realpath "$1")
+shift
+prefix=${MQ_WINEPREFIX:-$root/out/wineprefix}
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${MQ_SANDBOX:-}" ]; then
+  MQ_USE_DISPLAY=1 exec "$here/sandbox.sh" --prefix "$prefix" -- /usr/lib/wine/wine64 "$exe" "$@"
+fi
+
+mkdir -p "$root/screenshots"
+shot="$root/screenshots/$(basename "$exe" .exe)-$(date +%Y%m%d-%H%M%S).png"
+export MQ_SHOT=$shot MQ_EXE=$exe MQ_SHOT_DELAY=${MQ_SHOT_DELAY:-6}
+"$here/sandbox.sh" --prefix "$prefix" -- bash -c '
+  cd "$(dirname "$MQ_EXE")"
+  /usr/lib/wine/wine64 "$MQ_EXE" "$@" >/dev/null 2>&1 &
+  pid=$!
+  sleep "$MQ_SHOT_DELAY"
+  import -display "$DISPLAY" -window root "$MQ_SHOT"
+  kill "$pid" 2>/dev/null || true
+' bash "$@"
+echo "$shot"

@@ -58,7 +58,7 @@ trap cleanup EXIT
 if [ -z "${MQ_USE_DISPLAY:-}" ]; then
   # Xvfb chooses a free display number itself, so parallel sandboxes do not collide.
   displayfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$displayfile" ] && break

@@ -141,16 +141,20 @@ class TALXMLNodeList {
 
  private:
   friend class TALXMLNode;
+  friend class TALXmlDocumentNode;
   void Grow();
   void InsertRaw(int index, std::unique_ptr<TALXMLNode> node);
   void SetOwner(TALXMLNode* owner) noexcept { owner_ = owner; }
   // Moves every node out (the list becomes empty), for iterative destruction.
   void MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out) noexcept;
+  // Destroys a forest without recursion.
+  static void DestroyNodes(std::vector<std::unique_ptr<TALXMLNode>>& work) noexcept;
 
   TALXMLNode* owner_;
   std::unique_ptr<TALXMLNode>* items_ = nullptr;  // owned array of capacity_ entries
   int count_ = 0;
   int capacity_ = 0;
+  int element_count_ = 0;  // how many of the nodes are elements
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -225,6 +229,10 @@ class TALXMLNode {
 
  protected:
   void SetOwnerDocument(TALXMLDocument* document) noexcept { owner_document_ = document; }
+  // Replaces `slot` by `list`, which from now on belongs to `owner` (its nodes' parent); the
+  // old list and its nodes are destroyed.
+  static void ReplaceList(std::unique_ptr<TALXMLNodeList>& slot,
+                          std::unique_ptr<TALXMLNodeList> list, TALXMLNode* owner);
 
  private:
   friend class TALXMLNodeList;
@@ -441,7 +449,10 @@ class TALXMLDocument {
 
   // Loading state (the component being set up from stored settings): while loading, SetActive
   // only records the wish; EndLoading applies it and rethrows its error.
-  void BeginLoading() noexcept { loading_ = true; }
+  void BeginLoading() noexcept {
+    loading_ = true;
+    active_wish_ = Active();
+  }
   void EndLoading();
   bool Loading() const noexcept { return loading_; }
 

@@ -1,0 +1,39 @@
+// Text functions of the feed handler: recognising a feed document, cleaning it for the XML
+// document, and cleaning item texts of HTML. All texts are UTF-8; every marker these
+// functions look for is ASCII, so they work on the bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mq {
+
+// True when the text is an RSS document (a "<rss " root with an attribute, its end tag and a
+// channel inside) or an RDF document (an "<rdf" root, prefixed or not, with a channel inside):
+// the root's open and close markers must enclose the channel's, in that order. Markers are
+// matched without regard to case.
+bool IsFeedText(std::string_view text);
+
+// Prepares an accepted feed text for the XML document, in one pass from the start: comments
+// are deleted, each CDATA section becomes its content as escaped text (so markup inside it
+// stays text), other declarations such as a document type are deleted, and whatever follows
+// the document element's end tag is cut off. A comment or declaration without its closing
+// marker is left as it is (the document then fails to parse); a CDATA section without one
+// runs to the end of the text.
+std::string CleanFeedText(std::string_view text);
+
+// Removes HTML tags from an item title or description. The first "|" becomes CR LF; "</p",
+// "<br", "<hr/" and "<hr /" tags become CR LF, every other tag vanishes; a "<" without any ">"
+// after it stays, and a stray ">" before a tag is kept while cleaning goes on after it.
+std::string StripHtmlTags(std::string_view text);
+
+// Removes leading and trailing characters with codes 0 to 32.
+std::string_view TrimControls(std::string_view text);
+
+// Decodes character references in one left-to-right pass: numeric ones ("&#39;", "&#x2019;",
+// also "&#$27;", "&#0x27;") into the whole code point (0, a surrogate or a value beyond
+// U+10FFFF gives U+FFFD), and HTML's named ones ("&nbsp;", "&eacute;", "&copy" ...). The
+// output of a reference is never read again, so "&amp;lt;" gives "&lt;".
+std::string DecodeCharRefs(std::string_view text);
+
+}  // namespace mq

@@ -1,0 +1,165 @@
+#include "feeds/uRSSHandler.h"
+
+#include <exception>
+
+#include "feeds/FeedText.h"
+
+namespace mq {
+
+namespace {
+
+// A failed lookup of something the document must have.
+class EFeedShape : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+bool IsElementNamed(const TALXMLNode& node, std::string_view name) {
+  return node.NodeType() == ntElement && (node.NodeName() == name || node.LocalName() == name);
+}
+
+// The child element of a field: the first whose name is exactly `name`, else the first whose
+// name or local name is (so an empty "atom:link" never hides the plain "link").
+const TALXMLNode* FindField(const TALXMLNode& parent, std::string_view name) {
+  const TALXMLNodeList* children = parent.RawChildNodes();
+  if (!children) return nullptr;
+  for (int i = 0; i < children->Count(); ++i) {
+    const TALXMLNode* child = children->Get(i);
+    if (child->NodeType() == ntElement && child->NodeName() == name) return child;
+  }
+  for (int i = 0; i < children->Count(); ++i) {
+    const TALXMLNode* child = children->Get(i);
+    if (IsElementNamed(*child, name)) return child;
+  }
+  return nullptr;
+}
+
+// The item elements among a node's children, in document order.
+std::vector<const TALXMLNode*> ItemsOf(const TALXMLNode& parent) {
+  std::vector<const TALXMLNode*> items;
+  if (const TALXMLNodeList* children = parent.RawChildNodes()) {
+    for (int i = 0; i < children->Count(); ++i) {
+      if (IsElementNamed(*children->Get(i), "item")) items.push_back(children->Get(i));
+    }
+  }
+  return items;
+}
+
+bool IsRdfRoot(const TALXMLNode& root) {
+  const std::string local = root.LocalName();
+  return local.size() == 3 && (local[0] | 0x20) == 'r' && (local[1] | 0x20) == 'd' && (local[2] | 0x20) == 'f';
+}
+
+}  // namespace
+
+void TRSSItem::SetTitle(std::string_view text) { title_ = TrimControls(StripHtmlTags(text)); }
+
+void TRSSItem::SetDescription(std::string_view text) {
+  description_ = TrimControls(StripHtmlTags(text));
+}
+
+int TRSSItemList::IndexOfObject(const TRSSItem* item) const noexcept {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].item.get() == item) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TRSSItemList::Add(std::string text, std::unique_ptr<TRSSItem> item) {
+  entries_.push_back(Entry{std::move(text), std::move(item)});
+}
+
+TRSSHandler::TRSSHandler(TFeedFailureReporter* reporter)
+    : reporter_(reporter ? reporter : &PlatformFailureReporter()),
+      xml_document_(std::make_unique<TALXMLDocument>()) {}
+
+void TRSSHandler::SetUrl(std::string_view url) {
+  if (!url.empty() && url != url_) url_ = url;
+}
+
+void TRSSHandler::ClearItems() noexcept {
+  current_item_ = nullptr;
+  items_.Clear();
+}
+
+int TRSSHandler::CurrentIndex() const noexcept {
+  if (items_.Count() == 0 || !current_item_) return -1;
+  return items_.IndexOfObject(current_item_);
+}
+
+void TRSSHandler::SelectFirst() noexcept {
+  if (items_.Count() > 0) current_item_ = items_.Objects(0);
+}
+
+void TRSSHandler::SelectNext() noexcept {
+  if (items_.Count() == 0) return;
+  const int i = CurrentIndex();
+  if (i + 1 == items_.Count()) {
+    SelectFirst();
+  } else {
+    current_item_ = items_.Objects(i + 1);
+  }
+}
+
+void TRSSHandler::SelectPrevious() noexcept {
+  if (items_.Count() == 0) return;
+  const int i = CurrentIndex();
+  if (i <= 0) {
+    SelectFirst();
+  } else {
+    current_item_ = items_.Objects(i - 1);
+  }
+}
+
+void TRSSHandler::LoadFromText(std::string_view text) {
+  if (!IsFeedText(text)) return;
+  last_error_.clear();
+  try {
+    xml_text_ = CleanFeedText(text);
+    Parse();
+  } catch (const std::exception& e) {
+    last_error_ = e.what();
+  } catch (...) {
+    last_error_ = "unknown failure";
+  }
+  if (!last_error_.empty()) {
+    current_item_ = nullptr;
+    reporter_->ReportFailure(kLoadErrorMessage, last_error_);
+  }
+}
+
+void TRSSHandler::Parse() {
+  xml_document_->LoadFromXML(xml_text_);
+  const TALXMLNode* root = xml_document_->DocumentElement();
+  if (!root) throw EFeedShape("the document has no root element");
+  const TALXMLNode* channel = FindField(*root, "channel");
+  if (!channel) throw EFeedShape("the root element has no channel");
+
+  struct ChannelField {
+    const char* name;
+    std::string* field;
+  };
+  for (const ChannelField& f : {ChannelField{"title", &title_}, ChannelField{"description", &description_},
+                                ChannelField{"link", &link_}}) {
+    if (const TALXMLNode* child = FindField(*channel, f.name)) *f.field = child->Text();
+  }
+
+  std::vector<const TALXMLNode*> items = ItemsOf(*channel);
+  // RSS 1.0 puts its items beside the channel, under the root.
+  if (items.empty() && IsRdfRoot(*root)) items = ItemsOf(*root);
+  if (items.empty()) throw EFeedShape("the channel has no item");
+
+  for (const TALXMLNode* node : items) {
+    auto item = std::make_unique<TRSSItem>();
+    if (const TALXMLNode* child = FindField(*node, "title")) item->SetTitle(child->Text());
+    if (const TALXMLNode* child = FindField(*node, "link")) item->SetLink(child->Text());
+    if (const TALXMLNode* child = FindField(*node, "description")) item->SetDescription(child->Text());
+    if (const TALXMLNode* child = FindField(*node, "pubDate")) item->SetPubDate(child->Text());
+    if (item->Title().find("Translat") != std::string::npos) item->SetPubDate({});
+    std::string title = item->Title();
+    items_.Add(std::move(title), std::move(item));
+  }
+  SelectFirst();
+}
+
+}  // namespace mq

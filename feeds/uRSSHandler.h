@@ -1,0 +1,120 @@
+// uRSSHandler: the feed the ticker shows. TRSSHandler turns one downloaded RSS or RDF
+// document into its channel fields and an ordered list of TRSSItem records with a
+// current-item cursor. Everything runs on the main thread; the handler has no lock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "feeds/FeedFailure.h"
+#include "xml/ALXmlDoc.h"
+
+namespace mq {
+
+// One item of a feed. All texts are UTF-8 and empty on creation.
+class TRSSItem {
+ public:
+  const std::string& Title() const noexcept { return title_; }
+  const std::string& Link() const noexcept { return link_; }
+  const std::string& Description() const noexcept { return description_; }
+  const std::string& PubDate() const noexcept { return pub_date_; }
+
+  // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends.
+  void SetTitle(std::string_view text);
+  void SetDescription(std::string_view text);
+  // Store the text as it is.
+  void SetLink(std::string text) { link_ = std::move(text); }
+  void SetPubDate(std::string text) { pub_date_ = std::move(text); }
+
+ private:
+  std::string title_;
+  std::string link_;
+  std::string description_;
+  std::string pub_date_;
+};
+
+// The handler's ordered list: each entry holds an item's cleaned title and owns the item.
+// Duplicates are allowed; the list is never sorted.
+class TRSSItemList {
+ public:
+  int Count() const noexcept { return static_cast<int>(entries_.size()); }
+  const std::string& Strings(int index) const { return entries_.at(static_cast<size_t>(index)).text; }
+  TRSSItem* Objects(int index) const { return entries_.at(static_cast<size_t>(index)).item.get(); }
+  int IndexOfObject(const TRSSItem* item) const noexcept;
+  void Add(std::string text, std::unique_ptr<TRSSItem> item);
+
+ private:
+  friend class TRSSHandler;
+  void Clear() noexcept { entries_.clear(); }
+
+  struct Entry {
+    std::string text;
+    std::unique_ptr<TRSSItem> item;
+  };
+  std::vector<Entry> entries_;
+};
+
+class TRSSHandler {
+ public:
+  // The message the user sees when a recognised feed cannot be loaded.
+  static constexpr std::string_view kLoadErrorMessage = "Error loading appropriate rss!";
+
+  // Failures are reported through `reporter` (not owned; it must outlive the handler), or
+  // through the platform's reporter when none is given.
+  explicit TRSSHandler(TFeedFailureReporter* reporter = nullptr);
+  TRSSHandler(const TRSSHandler&) = delete;
+  TRSSHandler& operator=(const TRSSHandler&) = delete;
+
+  const std::string& Url() const noexcept { return url_; }
+  // Stores the address when it is not empty and differs from the current one.
+  void SetUrl(std::string_view url);
+
+  // Loads one decoded document (UTF-8, see DecodeFeedBytes). A text that is not an RSS or RDF
+  // document is dropped without a word; any failure after that is reported with
+  // kLoadErrorMessage, and the items read before it stay, with no current item. Nothing is
+  // thrown. The caller clears the items first.
+  void LoadFromText(std::string_view text);
+
+  // The cleaned text last handed to the XML document, and the document itself.
+  const std::string& XmlText() const noexcept { return xml_text_; }
+  TALXMLDocument& XmlDocument() noexcept { return *xml_document_; }
+
+  // Channel fields, verbatim. A load whose channel lacks one of them keeps its old value.
+  const std::string& Title() const noexcept { return title_; }
+  const std::string& Description() const noexcept { return description_; }
+  const std::string& Link() const noexcept { return link_; }
+
+  const TRSSItemList& Items() const noexcept { return items_; }
+  // Releases every item; there is no current item afterwards.
+  void ClearItems() noexcept;
+
+  TRSSItem* CurrentItem() const noexcept { return current_item_; }
+  // -1 without items; else the index of the current item, or -1 when there is none.
+  int CurrentIndex() const noexcept;
+  void SelectFirst() noexcept;
+  // The next item, from the last one back to the first; without a current item the first.
+  void SelectNext() noexcept;
+  // The previous item; stays on the first; without a current item the first.
+  void SelectPrevious() noexcept;
+
+  // What went wrong in the last failed load (empty after one that succeeded), for tools.
+  const std::string& LastError() const noexcept { return last_error_; }
+
+ private:
+  void Parse();
+
+  TFeedFailureReporter* reporter_;
+  std::string url_;
+  std::string xml_text_;
+  std::unique_ptr<TALXMLDocument> xml_document_;
+  std::string title_;
+  std::string description_;
+  std::string link_;
+  TRSSItemList items_;
+  TRSSItem* current_item_ = nullptr;
+  std::string last_error_;
+};
+
+}  // namespace mq

@@ -1,0 +1,135 @@
+#include "app/MainLogic.h"
+
+#include <algorithm>
+
+namespace mq {
+
+TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode) {
+  const int index = feed.CurrentIndex();
+  if (index < 0) return {std::string(kNoFeedText), std::string(kNoFeedHint)};
+  std::string text = std::to_string(index + 1);
+  text += '/';
+  text += std::to_string(feed.ItemCount());
+  text += ' ';
+  text += decode(feed.ItemTitle());
+  return {std::move(text), decode(feed.ItemDescription())};
+}
+
+TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode) {
+  if (feed.CurrentIndex() < 0) return {std::string(kNoFeedTitle), std::string()};
+  return {decode(feed.ChannelTitle()), feed.ChannelLink()};
+}
+
+namespace {
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = s[i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> LinkToOpen(std::string_view link) {
+  auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!link.empty() && isTrimmed(link.front())) link.remove_prefix(1);
+  while (!link.empty() && isTrimmed(link.back())) link.remove_suffix(1);
+  if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://"))
+    return std::string(link);
+  return std::nullopt;
+}
+
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth) {
+  TTickerLayout l;
+  l.PrevLeft = titleLeft + titleWidth + 10;
+  l.NextLeft = workAreaWidth - buttonWidth - 10;
+  l.TickerLeft = l.PrevLeft + buttonWidth;
+  l.TickerWidth = std::max(0, l.NextLeft - l.TickerLeft);
+  return l;
+}
+
+std::uint32_t ReloadIntervalFromTrackBar(int position) {
+  return std::uint32_t(position + 1) * 5u * 60000u;
+}
+
+int TrackBarFromReloadInterval(std::uint32_t intervalMs) {
+  const int position = int(intervalMs / 60000u / 5u) - 1;
+  return std::clamp(position, 0, 11);
+}
+
+void TMainFlow::NewLoader(bool start) {
+  view_.CreateLoader();
+  loaderWaiting_ = true;
+  if (start) StartLoader();
+}
+
+void TMainFlow::StartLoader() {
+  if (!loaderWaiting_) return;
+  loaderWaiting_ = false;
+  view_.StartLoader();
+  loading_ = true;
+}
+
+void TMainFlow::LoaderFinished() {
+  loading_ = false;
+  const TTextAndHint title = TitleFor(feed_, decode_);
+  view_.SetTitle(title.Text, title.Hint);
+  view_.LayoutTicker();
+  ShowCurrentItem();
+  if (firstRun_) view_.ShowQuickStartBalloon();
+}
+
+void TMainFlow::ShowCurrentItem() {
+  if (loading_) return;
+  const TTextAndHint ticker = TickerTextFor(feed_, decode_);
+  view_.SetTicker(ticker.Text, ticker.Hint);
+}
+
+void TMainFlow::NextClicked() {
+  feed_.SelectNext();
+  ShowCurrentItem();
+}
+
+void TMainFlow::PreviousClicked() {
+  feed_.SelectPrevious();
+  ShowCurrentItem();
+}
+
+void TMainFlow::TextScrolled() {
+  view_.EnsureAlwaysOnTop();
+  feed_.SelectNext();
+  ShowCurrentItem();
+}
+
+void TMainFlow::TickerClicked() {
+  if (feed_.CurrentIndex() < 0) return;
+  if (auto link = LinkToOpen(feed_.ItemLink())) view_.OpenLink(*link);
+}
+
+void TMainFlow::TitleClicked(std::string_view titleHint) {
+  if (auto link = LinkToOpen(titleHint)) view_.OpenLink(*link);
+}
+
+void TMainFlow::ReloadTimerTick() { NewLoader(true); }
+
+void TMainFlow::FeedChosen(std::string_view url) {
+  feed_.SetUrl(url);
+  view_.RestartReloadTimer();
+  NewLoader(true);
+}
+
+void TMainFlow::ConnectionStatusChanged(bool connected) {
+  if (loading_ || feed_.ItemCount() != 0 || !connected) return;
+  view_.RestartReloadTimer();
+  NewLoader(true);
+}
+
+void TMainFlow::ConfiguredReloadInterval(std::uint32_t newMs, std::uint32_t currentMs) {
+  if (newMs != currentMs) view_.SetReloadInterval(newMs);
+}
+
+}  // namespace mq

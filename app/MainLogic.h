@@ -1,0 +1,158 @@
+// The main window's decisions that need no window: what the ticker and the feed title show,
+// when a download starts, when the reload timer restarts, which links may be opened and
+// where the ticker's controls go. The window (uMain) owns the controls, the loader threads
+// and the timer; it hands this code the current feed through IFeedState and carries out
+// what it decides through IMainView.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mq {
+
+// Texts the main window shows.
+inline constexpr std::string_view kAppTitle = "Marquelle v0.93";
+inline constexpr std::string_view kLoadingText = "正在载入 RSS...";
+inline constexpr std::string_view kNoFeedText = "现在无法从当前地址获取 feeds!";
+inline constexpr std::string_view kNoFeedHint = "无效 url 或服务器无响应!";
+inline constexpr std::string_view kNoFeedTitle = "N/A";
+inline constexpr std::string_view kBalloonTitle = "快速启动菜单!";
+inline constexpr std::string_view kBalloonText =
+    "点击此处通过 rss feeds 开始浏览. 你可以从任务栏菜单配置这个列表.";
+
+// The ticker advances this many pixels per step, one step per kTickerSpeedMs.
+inline constexpr int kTickerPixelJump = 1;
+inline constexpr int kTickerSpeedMs = 30;
+
+// The current feed as the main window sees it. The item texts are those of the current
+// item and are asked for only while CurrentIndex() is at least 0.
+class IFeedState {
+ public:
+  virtual ~IFeedState() = default;
+  virtual int CurrentIndex() const = 0;  // -1 when there is no current item
+  virtual int ItemCount() const = 0;
+  virtual std::string ItemTitle() const = 0;
+  virtual std::string ItemDescription() const = 0;
+  virtual std::string ItemLink() const = 0;
+  virtual std::string ChannelTitle() const = 0;
+  virtual std::string ChannelLink() const = 0;
+  virtual void SetUrl(std::string_view url) = 0;  // ignores an empty or unchanged address
+  virtual void SelectNext() = 0;      // wraps from the last item to the first
+  virtual void SelectPrevious() = 0;  // stays on the first item
+};
+
+// What the main window does on this code's behalf.
+class IMainView {
+ public:
+  virtual ~IMainView() = default;
+  virtual void SetTicker(const std::string& text, const std::string& hint) = 0;
+  virtual void SetTitle(const std::string& caption, const std::string& hint) = 0;
+  virtual void LayoutTicker() = 0;
+  // The quick-start balloon (kBalloonTitle, kBalloonText) at the start button.
+  virtual void ShowQuickStartBalloon() = 0;
+  // Opens an address with the shell's "open" verb.
+  virtual void OpenLink(const std::string& link) = 0;
+  // Stops and starts the reload timer, so its next tick is one full interval away.
+  virtual void RestartReloadTimer() = 0;
+  // Sets the reload timer's interval (which restarts it).
+  virtual void SetReloadInterval(std::uint32_t ms) = 0;
+  // Sets the bar's AlwaysOnTop when it is off.
+  virtual void EnsureAlwaysOnTop() = 0;
+  // Creates a suspended loader for the current feed whose end runs LoaderFinished, and keeps
+  // it as the loader created last. May throw (unreadable proxy settings); then the loader
+  // created before stays the last one.
+  virtual void CreateLoader() = 0;
+  // Starts the loader created last.
+  virtual void StartLoader() = 0;
+};
+
+// Applied to every feed text before it is shown (numeric and named character references).
+using TTextDecoder = std::string (*)(std::string_view);
+
+struct TTextAndHint {
+  std::string Text;
+  std::string Hint;
+  bool operator==(const TTextAndHint&) const = default;
+};
+
+// The ticker's text and hint for the feed's state: "<index+1>/<count> <title>" with the
+// description as hint, or the no-feed text when there is no current item.
+TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode);
+// The feed title's caption and hint: the channel title (decoded) with the channel link
+// (unchanged), or "N/A" with no hint when there is no current item.
+TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode);
+
+// The address to open for a clicked item or channel link: the link without surrounding
+// blanks and control characters, when it then begins with "http://" or "https://" in any
+// letter case; nothing otherwise (a local path, another scheme, a "?http://" tail).
+std::optional<std::string> LinkToOpen(std::string_view link);
+
+// Where LayoutTicker puts the controls: the previous button 10 pixels right of the title,
+// the next button 10 pixels (plus its width) before the right end of the work area, the
+// ticker between them. A work area too narrow for the ticker leaves it 0 wide.
+struct TTickerLayout {
+  int PrevLeft = 0;
+  int NextLeft = 0;
+  int TickerLeft = 0;
+  int TickerWidth = 0;
+  bool operator==(const TTickerLayout&) const = default;
+};
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth);
+
+// The reload interval that the configuration dialog's track bar position stands for, and the
+// position that shows an interval (clamped to the bar's 0 to 11).
+std::uint32_t ReloadIntervalFromTrackBar(int position);
+int TrackBarFromReloadInterval(std::uint32_t intervalMs);
+
+// The main window's flow between the feed, the loaders, the timer and the controls.
+class TMainFlow {
+ public:
+  TMainFlow(IFeedState& feed, IMainView& view, TTextDecoder decode)
+      : feed_(feed), view_(view), decode_(decode) {}
+
+  // True from a loader's start until the end of a loader has been handled. With two loaders
+  // running, the first end clears it.
+  bool Loading() const { return loading_; }
+  // True when the settings file did not exist at start-up; stays so for the whole run.
+  bool FirstRun() const { return firstRun_; }
+  void SetFirstRun(bool firstRun) { firstRun_ = firstRun; }
+
+  // Creates a loader (CreateLoader's error leaves this at once) and, with start, starts it.
+  void NewLoader(bool start);
+  // Starts the loader created last unless it has been started already.
+  void StartLoader();
+  // The end of a download: title, layout, ticker text, and the balloon on a first run.
+  void LoaderFinished();
+  // Recomposes the ticker text and hint; while loading, the ticker keeps what it shows.
+  void ShowCurrentItem();
+
+  void NextClicked();
+  void PreviousClicked();
+  // The ticker text has scrolled through once: back on top, next item.
+  void TextScrolled();
+  // Opens the current item's link (when there is a current item and the link may be opened).
+  void TickerClicked();
+  // Opens the channel link that the title holds as its hint.
+  void TitleClicked(std::string_view titleHint);
+
+  void ReloadTimerTick();
+  // A feed chosen from a feed menu: a download starts at once, also for the current feed.
+  void FeedChosen(std::string_view url);
+  // The connection detector's report: a download starts only when the network is back, no
+  // load is running and the feed has no items.
+  void ConnectionStatusChanged(bool connected);
+  // An accepted configuration's interval: set only when it differs from the current one.
+  void ConfiguredReloadInterval(std::uint32_t newMs, std::uint32_t currentMs);
+
+ private:
+  IFeedState& feed_;
+  IMainView& view_;
+  TTextDecoder decode_;
+  bool loading_ = false;
+  bool firstRun_ = true;
+  bool loaderWaiting_ = false;  // the loader created last has not been started
+};
+
+}  // namespace mq

@@ -1,0 +1,370 @@
+// The main window's decisions against a feed and a window that only record what happens.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/MainLogic.h"
+
+namespace mq {
+namespace {
+
+struct Item {
+  std::string title, description, link;
+};
+
+// A feed that steps the way the feed handler does: next wraps to the first item, previous
+// stays on the first, no current item steps to the first.
+class FakeFeed final : public IFeedState {
+ public:
+  int CurrentIndex() const override { return items.empty() ? -1 : current; }
+  int ItemCount() const override { return int(items.size()); }
+  std::string ItemTitle() const override { return items.at(current).title; }
+  std::string ItemDescription() const override { return items.at(current).description; }
+  std::string ItemLink() const override { return items.at(current).link; }
+  std::string ChannelTitle() const override { return channelTitle; }
+  std::string ChannelLink() const override { return channelLink; }
+  void SetUrl(std::string_view u) override {
+    if (!u.empty()) url = u;
+  }
+  void SelectNext() override {
+    if (items.empty()) return;
+    current = current + 1 == int(items.size()) ? 0 : current + 1;
+  }
+  void SelectPrevious() override {
+    if (items.empty()) return;
+    current = current <= 0 ? 0 : current - 1;
+  }
+
+  void Load(std::vector<Item> list, int selected = 0) {
+    items = std::move(list);
+    current = selected;
+  }
+
+  std::vector<Item> items;
+  int current = -1;
+  std::string channelTitle, channelLink, url;
+};
+
+class FakeView final : public IMainView {
+ public:
+  void SetTicker(const std::string& text, const std::string& hint) override {
+    tickerText = text;
+    tickerHint = hint;
+    calls.push_back("ticker");
+  }
+  void SetTitle(const std::string& caption, const std::string& hint) override {
+    titleCaption = caption;
+    titleHint = hint;
+    calls.push_back("title");
+  }
+  void LayoutTicker() override { calls.push_back("layout"); }
+  void ShowQuickStartBalloon() override { calls.push_back("balloon"); }
+  void OpenLink(const std::string& link) override { opened.push_back(link); }
+  void RestartReloadTimer() override { calls.push_back("restart"); }
+  void SetReloadInterval(std::uint32_t ms) override { calls.push_back("interval " + std::to_string(ms)); }
+  void EnsureAlwaysOnTop() override { calls.push_back("ontop"); }
+  void CreateLoader() override {
+    if (failCreate) throw std::runtime_error("proxy settings");
+    calls.push_back("create");
+  }
+  void StartLoader() override { calls.push_back("start"); }
+
+  std::string tickerText = std::string(kLoadingText), tickerHint;
+  std::string titleCaption = std::string(kAppTitle), titleHint;
+  std::vector<std::string> calls;
+  std::vector<std::string> opened;
+  bool failCreate = false;
+};
+
+std::string Same(std::string_view s) { return std::string(s); }
+// Stands for the character-reference decoder: "&#39;" becomes "'".
+std::string Decode(std::string_view s) {
+  std::string out(s);
+  for (std::size_t p; (p = out.find("&#39;")) != std::string::npos;) out.replace(p, 5, "'");
+  return out;
+}
+
+std::vector<Item> Items(int n) {
+  std::vector<Item> v;
+  for (int i = 1; i <= n; ++i)
+    v.push_back({"Title " + std::to_string(i), "Desc " + std::to_string(i),
+                 "https://news.example/" + std::to_string(i)});
+  return v;
+}
+
+struct Flow : ::testing::Test {
+  FakeFeed feed;
+  FakeView view;
+  TMainFlow flow{feed, view, Decode};
+
+  // One completed download that left `items` in the feed.
+  void Download(std::vector<Item> items, int selected = 0) {
+    flow.NewLoader(true);
+    feed.Load(std::move(items), selected);
+    flow.LoaderFinished();
+  }
+};
+
+TEST(MainTicker, ComposesNumberCountAndDecodedTitle) {
+  FakeFeed feed;
+  std::vector<Item> items(25);
+  items[2] = {"Storm", "Rain &#39;all day&#39;", "https://x"};
+  feed.Load(items, 2);
+  EXPECT_EQ(TickerTextFor(feed, Decode), (TTextAndHint{"3/25 Storm", "Rain 'all day'"}));
+  feed.items[2].title = "It&#39;s 中文";
+  EXPECT_EQ(TickerTextFor(feed, Decode).Text, "3/25 It's 中文");
+}
+
+TEST(MainTicker, NoCurrentItemGivesTheErrorText) {
+  FakeFeed empty;
+  EXPECT_EQ(TickerTextFor(empty, Decode), (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint)}));
+  FakeFeed unselected;
+  unselected.Load(Items(2), -1);  // a parse that stopped without a current item
+  EXPECT_EQ(TickerTextFor(unselected, Decode).Text, kNoFeedText);
+}
+
+TEST(MainTitle, DecodesTheChannelTitleButNotItsLink) {
+  FakeFeed feed;
+  feed.Load(Items(1));
+  feed.channelTitle = "Bob&#39;s news";
+  feed.channelLink = "https://bob.example/?a=&#39;";
+  EXPECT_EQ(TitleFor(feed, Decode), (TTextAndHint{"Bob's news", "https://bob.example/?a=&#39;"}));
+  FakeFeed empty;
+  empty.channelTitle = "Left over";
+  EXPECT_EQ(TitleFor(empty, Decode), (TTextAndHint{"N/A", ""}));
+}
+
+TEST_F(Flow, ThreeItemsCycleOnePerCompletedPassWithoutReloading) {
+  flow.SetFirstRun(false);
+  Download(Items(3));
+  EXPECT_EQ(view.tickerText, "1/3 Title 1");
+  std::vector<std::string> seen;
+  view.calls.clear();
+  for (int i = 0; i < 4; ++i) {
+    flow.TextScrolled();
+    seen.push_back(view.tickerText.substr(0, 4));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"2/3 ", "3/3 ", "1/3 ", "2/3 "}));
+  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "create"), 0);
+  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "ontop"), 4);
+}
+
+TEST_F(Flow, PreviousStaysOnTheFirstAndNextWrapsFromTheLast) {
+  Download(Items(4));
+  flow.PreviousClicked();
+  EXPECT_EQ(view.tickerText, "1/4 Title 1");
+  EXPECT_EQ(view.tickerHint, "Desc 1");
+  flow.NextClicked();
+  flow.NextClicked();
+  flow.NextClicked();
+  EXPECT_EQ(view.tickerText, "4/4 Title 4");
+  flow.NextClicked();
+  EXPECT_EQ(view.tickerText, "1/4 Title 1");
+  flow.PreviousClicked();
+  EXPECT_EQ(view.tickerText, "1/4 Title 1");
+}
+
+TEST_F(Flow, StepsDuringADownloadMoveTheFeedButNotTheTicker) {
+  Download(Items(3));
+  flow.NewLoader(true);
+  EXPECT_TRUE(flow.Loading());
+  flow.NextClicked();
+  flow.TextScrolled();
+  EXPECT_EQ(feed.current, 2);
+  EXPECT_EQ(view.tickerText, "1/3 Title 1");
+  flow.LoaderFinished();  // the download failed and left the items as they were
+  EXPECT_FALSE(flow.Loading());
+  EXPECT_EQ(view.tickerText, "3/3 Title 3");
+}
+
+TEST_F(Flow, EndOfDownloadSetsTitleThenLayoutThenTicker) {
+  flow.SetFirstRun(false);
+  feed.channelTitle = "A&#39;B";
+  feed.channelLink = "https://ab.example/";
+  view.calls.clear();
+  Download(Items(2));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start", "title", "layout", "ticker"}));
+  EXPECT_EQ(view.titleCaption, "A'B");
+  EXPECT_EQ(view.titleHint, "https://ab.example/");
+  EXPECT_EQ(view.tickerText, "1/2 Title 1");
+}
+
+TEST_F(Flow, FailedOrEmptyDownloadShowsNAAndTheErrorText) {
+  flow.SetFirstRun(false);
+  Download(Items(2));
+  Download({});
+  EXPECT_EQ(view.titleCaption, "N/A");
+  EXPECT_EQ(view.titleHint, "");
+  EXPECT_EQ(view.tickerText, kNoFeedText);
+  EXPECT_EQ(view.tickerHint, kNoFeedHint);
+}
+
+TEST_F(Flow, ParseWithoutCurrentItemShowsErrorUntilNextSelectsTheFirst) {
+  Download(Items(3), -1);
+  EXPECT_EQ(view.titleCaption, "N/A");
+  EXPECT_EQ(view.tickerText, kNoFeedText);
+  flow.NextClicked();
+  EXPECT_EQ(view.tickerText, "1/3 Title 1");
+}
+
+TEST_F(Flow, BalloonAfterEveryDownloadOfAFirstRunOnly) {
+  Download(Items(1));
+  Download({});
+  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "balloon"), 2);
+  view.calls.clear();
+  flow.SetFirstRun(false);
+  Download(Items(1));
+  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "balloon"), 0);
+}
+
+TEST_F(Flow, PreparedLoaderStartsOnceWhenShown) {
+  flow.StartLoader();  // nothing prepared yet
+  EXPECT_TRUE(view.calls.empty());
+  EXPECT_FALSE(flow.Loading());
+
+  flow.NewLoader(false);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create"}));
+  EXPECT_FALSE(flow.Loading());
+  EXPECT_EQ(view.tickerText, kLoadingText);
+
+  flow.StartLoader();
+  flow.StartLoader();  // already started: a started loader may have freed itself
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start"}));
+  EXPECT_TRUE(flow.Loading());
+}
+
+TEST_F(Flow, FirstOfTwoLoaderEndsClearsLoading) {
+  flow.ReloadTimerTick();
+  flow.ReloadTimerTick();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start", "create", "start"}));
+  feed.Load(Items(2));
+  flow.LoaderFinished();
+  EXPECT_FALSE(flow.Loading());
+  EXPECT_EQ(view.tickerText, "1/2 Title 1");
+  feed.Load(Items(5));
+  flow.LoaderFinished();
+  EXPECT_EQ(view.tickerText, "1/5 Title 1");
+}
+
+TEST_F(Flow, LoaderCreationErrorLeavesTheHandlerAndTheNextTickTriesAgain) {
+  view.failCreate = true;
+  EXPECT_THROW(flow.ReloadTimerTick(), std::runtime_error);
+  EXPECT_FALSE(flow.Loading());
+  flow.StartLoader();  // nothing was prepared
+  EXPECT_TRUE(view.calls.empty());
+  view.failCreate = false;
+  flow.ReloadTimerTick();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start"}));
+  EXPECT_TRUE(flow.Loading());
+}
+
+TEST_F(Flow, TickReloadsWithoutRestartingTheTimer) {
+  Download(Items(2));
+  view.calls.clear();
+  flow.ReloadTimerTick();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start"}));
+}
+
+TEST_F(Flow, ChoosingAFeedRestartsTheTimerAndLoadsAtOnceEvenTheSameFeed) {
+  for (const char* url : {"https://a.example/rss", "https://a.example/rss"}) {
+    view.calls.clear();
+    flow.FeedChosen(url);
+    EXPECT_EQ(feed.url, "https://a.example/rss");
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"restart", "create", "start"}));
+  }
+}
+
+TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
+  const struct {
+    bool loading;
+    int items;
+    bool connected;
+    bool loads;
+  } cases[] = {
+      {false, 0, true, true},  {false, 0, false, false}, {false, 2, true, false},
+      {true, 0, true, false},  {true, 2, true, false},   {true, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    FakeFeed f;
+    FakeView v;
+    TMainFlow m(f, v, Same);
+    if (c.loading) m.NewLoader(true);
+    f.Load(Items(c.items));
+    v.calls.clear();
+    m.ConnectionStatusChanged(c.connected);
+    const std::vector<std::string> expected =
+        c.loads ? std::vector<std::string>{"restart", "create", "start"} : std::vector<std::string>{};
+    EXPECT_EQ(v.calls, expected) << c.loading << " " << c.items << " " << c.connected;
+  }
+}
+
+TEST_F(Flow, ConfiguredIntervalIsSetOnlyWhenItChanged) {
+  flow.ConfiguredReloadInterval(300000, 300000);
+  EXPECT_TRUE(view.calls.empty());
+  flow.ConfiguredReloadInterval(600000, 300000);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"interval 600000"}));
+}
+
+TEST(MainTrackBar, IntervalsAndPositions) {
+  EXPECT_EQ(ReloadIntervalFromTrackBar(0), 300000u);
+  EXPECT_EQ(ReloadIntervalFromTrackBar(11), 3600000u);
+  const struct {
+    std::uint32_t ms;
+    int position;
+  } cases[] = {{300000, 0}, {420000, 0}, {600000, 1}, {3600000, 11}, {0, 0}, {7200000, 11}, {299999, 0}};
+  for (const auto& c : cases) EXPECT_EQ(TrackBarFromReloadInterval(c.ms), c.position) << c.ms;
+}
+
+TEST(MainLinks, OpensOnlyWebAddressesAfterTrimming) {
+  const struct {
+    const char* link;
+    const char* opened;
+  } accepted[] = {
+      {"http://news.example/1", "http://news.example/1"},
+      {"https://news.example/1", "https://news.example/1"},
+      {"HTTPS://NEWS.EXAMPLE/", "HTTPS://NEWS.EXAMPLE/"},
+      {"HtTp://x", "HtTp://x"},
+      {"  https://x.example/a b  ", "https://x.example/a b"},
+      {"\r\n\thttp://x.example/\r\n", "http://x.example/"},
+  };
+  for (const auto& c : accepted) {
+    const auto l = LinkToOpen(c.link);
+    ASSERT_TRUE(l.has_value()) << c.link;
+    EXPECT_EQ(*l, c.opened);
+  }
+  for (const char* link : {"C:\\Windows\\System32\\calc.exe?http://x", "calc.exe http://x",
+                           "file:///C:/x.exe?https://y", "javascript:alert('http://')",
+                           "ftp://x.example/", "", "   ", "http:/x", "https:x", "xhttp://y",
+                           "\\\\server\\share\\a.exe?https://", "mailto:a@b?https://c"}) {
+    EXPECT_FALSE(LinkToOpen(link).has_value()) << link;
+  }
+}
+
+TEST_F(Flow, TickerClickOpensTheCurrentItemsSecureLink) {
+  flow.TickerClicked();  // no current item
+  EXPECT_TRUE(view.opened.empty());
+  Download({{"a", "", "https://secure.example/a"}, {"b", "", "C:\\x.exe?http://evil"}, {"c", "", " HTTP://c "}});
+  flow.TickerClicked();
+  flow.NextClicked();
+  flow.TickerClicked();
+  flow.NextClicked();
+  flow.TickerClicked();
+  EXPECT_EQ(view.opened, (std::vector<std::string>{"https://secure.example/a", "HTTP://c"}));
+}
+
+TEST_F(Flow, TitleClickOpensTheChannelLinkFromTheHint) {
+  flow.TitleClicked("");
+  flow.TitleClicked("news.example");
+  flow.TitleClicked("https://channel.example/");
+  EXPECT_EQ(view.opened, (std::vector<std::string>{"https://channel.example/"}));
+}
+
+TEST(MainLayout, ButtonsBesideTheTitleAndAtTheRightEnd) {
+  EXPECT_EQ(ComputeTickerLayout(30, 100, 16, 1024), (TTickerLayout{140, 998, 156, 842}));
+  EXPECT_EQ(ComputeTickerLayout(30, 0, 16, 800), (TTickerLayout{40, 774, 56, 718}));
+  // Narrower than title and buttons: the ticker gets no width rather than a negative one.
+  EXPECT_EQ(ComputeTickerLayout(30, 300, 16, 320), (TTickerLayout{340, 294, 356, 0}));
+}
+
+}  // namespace
+}  // namespace mq

@@ -348,19 +348,21 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
 }
 
 std::string TALWinHttpClient::QueryHeaderText(TALInternetHandle request, std::uint32_t infoLevel) {
-  std::uint32_t bytes = 4096;
-  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t));
+  std::uint32_t size = 4096;  // bytes
+  std::vector<wchar_t> buffer;
   for (;;) {
-    bytes = static_cast<std::uint32_t>(buffer.size() * sizeof(wchar_t));
-    if (api_.QueryHeaders(request, infoLevel, buffer.data(), &bytes)) break;
+    buffer.assign((size + sizeof(wchar_t) - 1) / sizeof(wchar_t), L'\0');
+    std::uint32_t bytes = size;
+    if (api_.QueryHeaders(request, infoLevel, buffer.data(), &bytes)) {
+      const size_t chars = std::min<size_t>(bytes / sizeof(wchar_t), buffer.size());
+      return FromWide(std::wstring_view(buffer.data(), chars));
+    }
     if (api_.LastError() != kErrorInsufficientBuffer) {
       RaiseLastError(true);
       return std::string();  // failed without an error code
     }
-    buffer.resize((bytes + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1);
+    size = bytes;  // the length the query asked for
   }
-  size_t chars = std::min<size_t>(bytes / sizeof(wchar_t), buffer.size());
-  return FromWide(std::wstring_view(buffer.data(), chars));
 }
 
 void TALWinHttpClient::ReadResponse(TALInternetHandle request, std::ostream& responseContent,

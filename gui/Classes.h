@@ -110,11 +110,12 @@ class TComponent : public TObject {
  protected:
   friend class TFormReader;
   void SetLoading(bool on) noexcept { loading_ = on; }
+  // Frees every owned component, last created first.
+  void DestroyComponents() noexcept;
 
  private:
   void Insert(TComponent* c);
   void Remove(TComponent* c) noexcept;
-  void DestroyComponents() noexcept;
 
   std::string name_;
   TComponent* owner_ = nullptr;

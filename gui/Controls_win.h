@@ -161,6 +161,7 @@ class TControl : public TComponent {
   TAnchors anchors_ = akLeft | akTop;
   TAlign align_ = TAlign::alNone;
   bool opaque_ = false;
+  bool applyingParentFont_ = false;
 };
 
 // A control without its own window.
@@ -229,6 +230,12 @@ class TWinControl : public TControl {
  protected:
   friend class TControl;
   virtual void CreateParams(TCreateParams& params);
+  // The styles that decide the window frame (and so the client size before the window
+  // exists). Child controls have none.
+  virtual void FrameStyles(DWORD& style, DWORD& exStyle) const {
+    style = WS_CHILD;
+    exStyle = 0;
+  }
   virtual void CreateHandle();
   // The window was created (WM_CREATE has been handled).
   virtual void CreateWnd() {}

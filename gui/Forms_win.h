@@ -71,6 +71,7 @@ class TCustomForm : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void FrameStyles(DWORD& style, DWORD& exStyle) const override;
   virtual void DoCreate();
   virtual void DoShow();
   virtual void DoHide();
@@ -169,6 +170,9 @@ class TApplication : public TComponent {
 
   // A form is going away (so the application forgets it as main form).
   void FormDestroyed(TCustomForm* f) noexcept;
+
+  // Runs fn on the main thread and waits for it (TThread::Synchronize).
+  void SynchronizeCall(const std::function<void()>& fn);
 
  private:
   static LRESULT CALLBACK AppWndProc(HWND, UINT, WPARAM, LPARAM);

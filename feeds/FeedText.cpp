@@ -40,6 +40,22 @@ size_t FindTagMarker(std::string_view text, std::string_view upperMarker, size_t
   return npos;
 }
 
+// First tag (a start tag, or an end tag with `endTag`) named "RDF" or "prefix:RDF", ignoring
+// case; npos when absent. Other names in that namespace, such as the "rdf:Seq" of a channel's
+// item list, do not count.
+size_t FindRdfTag(std::string_view text, bool endTag) {
+  const std::string_view open = endTag ? "</" : "<";
+  for (size_t at = FindChar(text, '<', 0); at != npos; at = FindChar(text, '<', at + 1)) {
+    if (text.compare(at, open.size(), open) != 0) continue;
+    size_t end = at + open.size();
+    while (end < text.size() && !IsBlank(text[end]) && text[end] != '>' && text[end] != '/') ++end;
+    const std::string_view name = text.substr(at + open.size(), end - at - open.size());
+    if (name.size() < 3 || !HasMarkerAt(name, name.size() - 3, "RDF")) continue;
+    if (name.size() == 3 || name[name.size() - 4] == ':') return at;
+  }
+  return npos;
+}
+
 // 1-based position as the recognition rules count them, 0 when absent.
 size_t Position(size_t at) { return at == npos ? 0 : at + 1; }
 
@@ -178,8 +194,8 @@ bool IsFeedText(std::string_view text) {
   const size_t cc = Position(FindTagMarker(text, "</CHANNEL>"));
   if (o == 0 || c == 0 || co == 0 || cc == 0) {
     if (o != 0 || c != 0) return false;
-    o = Position(FindTagMarker(text, "<RDF"));
-    c = Position(FindTagMarker(text, "</RDF"));
+    o = Position(FindRdfTag(text, false));
+    c = Position(FindRdfTag(text, true));
     if (o == 0 || c == 0) return false;
   }
   return c >= o && co <= cc && co >= o && co <= c && cc <= c;

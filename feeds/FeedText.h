@@ -9,9 +9,10 @@
 namespace mq {
 
 // True when the text is an RSS document (a "<rss " root with an attribute, its end tag and a
-// channel inside) or an RDF document (an "<rdf" root, prefixed or not, with a channel inside):
-// the root's open and close markers must enclose the channel's, in that order. Markers are
-// matched without regard to case.
+// channel inside) or an RDF document (a root named "RDF" or "prefix:RDF", with a channel
+// inside): the root's first open and close markers must enclose the channel's, in that order.
+// Markers are matched without regard to case. Other tags of the RDF namespace, such as the
+// "rdf:Seq" inside an RSS 1.0 channel, are not taken for the root's markers.
 bool IsFeedText(std::string_view text);
 
 // Prepares an accepted feed text for the XML document, in one pass from the start: comments

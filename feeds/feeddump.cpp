@@ -1,0 +1,142 @@
+// feeddump: loads one feed file the way the program loads a download, and prints what the
+// handler made of it as one JSON object on standard output.
+//
+//   feeddump [--raw] FILE
+//
+// The file's bytes are decoded (byte-order mark, XML declaration, UTF-8, ANSI code page),
+// recognised, cleaned, parsed and read into items. Titles and descriptions are shown with
+// their character references decoded, as the ticker shows them; --raw shows them as the
+// handler stores them. The exit status is 0 when the feed loaded, 1 when nothing could be
+// loaded (the failure text is on standard error and in the object's "error" member), and 2
+// for a usage or file error.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "feeds/FeedDecode.h"
+#include "feeds/FeedText.h"
+#include "feeds/uRSSHandler.h"
+
+namespace {
+
+using namespace mq;
+
+class TRecordingReporter final : public TFeedFailureReporter {
+ public:
+  void ReportFailure(std::string_view message, std::string_view detail) override {
+    failure = std::string(message) + " (" + std::string(detail) + ")";
+  }
+  std::string failure;
+};
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out += '"';
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04X", c);
+          out += buf;
+        } else {
+          out += ch;
+        }
+    }
+  }
+  out += '"';
+}
+
+void Member(std::string& out, const char* indent, const char* name, std::string_view value, bool last = false) {
+  out += indent;
+  AppendJsonString(out, name);
+  out += ": ";
+  AppendJsonString(out, value);
+  out += last ? "\n" : ",\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  bool raw = false;
+  const char* path = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    if (arg == "--raw") {
+      raw = true;
+    } else if (!path && !arg.empty() && arg[0] != '-') {
+      path = argv[i];
+    } else {
+      path = nullptr;
+      break;
+    }
+  }
+  if (!path) {
+    std::fprintf(stderr, "usage: feeddump [--raw] FILE\n");
+    return 2;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    std::fprintf(stderr, "feeddump: cannot open %s\n", path);
+    return 2;
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+
+  TCodePage used{};
+  const std::string text = DecodeFeedBytes(bytes, PlatformCharsetConverter(), &used);
+  TRecordingReporter reporter;
+  TRSSHandler handler(&reporter);
+  handler.ClearItems();
+  std::string failure;
+  if (!IsFeedText(text)) {
+    failure = "not an RSS or RDF document";
+  } else {
+    handler.LoadFromText(text);
+    failure = reporter.failure;
+  }
+  auto shown = [&](const std::string& s) { return raw ? s : DecodeCharRefs(s); };
+
+  std::string out = "{\n";
+  Member(out, "  ", "file", path);
+  out += "  \"codePage\": " + std::to_string(static_cast<unsigned>(used)) + ",\n";
+  if (!failure.empty()) Member(out, "  ", "error", failure);
+  Member(out, "  ", "title", shown(handler.Title()));
+  Member(out, "  ", "link", handler.Link());
+  Member(out, "  ", "description", shown(handler.Description()));
+  out += "  \"items\": [";
+  const TRSSItemList& items = handler.Items();
+  for (int i = 0; i < items.Count(); ++i) {
+    const TRSSItem& item = *items.Objects(i);
+    out += i == 0 ? "\n    {\n" : ",\n    {\n";
+    Member(out, "      ", "title", shown(item.Title()));
+    Member(out, "      ", "link", item.Link());
+    Member(out, "      ", "description", shown(item.Description()));
+    Member(out, "      ", "pubDate", item.PubDate(), true);
+    out += "    }";
+  }
+  out += items.Count() > 0 ? "\n  ]\n}\n" : "]\n}\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (!failure.empty()) {
+    std::fprintf(stderr, "feeddump: %s\n", failure.c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -192,7 +192,8 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
     const std::string& line = lines[n];
     if (line.starts_with("Disabled=")) continue;
     const auto eq = line.find('=');
-    std::string url = eq == std::string::npos ? line : line.substr(eq + 1);
+    // A line without "=" is a key without a value.
+    std::string url = eq == std::string::npos ? std::string() : line.substr(eq + 1);
     const bool enabled = !Contains(customDisabled, std::to_string(std::int64_t(n) - 1));
     s.CustomLinks.Add(std::move(url), enabled);
   }

@@ -135,17 +135,20 @@ class ViewStreamBuf final : public std::streambuf {
 
 TALXMLNodeList::~TALXMLNodeList() {
   Clear();
-  delete[] items_;
+  if (items_ != inline_) delete[] items_;
 }
 
 void TALXMLNodeList::SetCapacity(int capacity) {
   if (capacity < count_ || capacity > kALMaxListSize) ThrowCapacityOutOfBounds(capacity);
   if (capacity == capacity_) return;
-  auto* items = capacity > 0 ? new std::unique_ptr<TALXMLNode>[static_cast<size_t>(capacity)]
-                             : nullptr;
-  std::move(items_, items_ + count_, items);
-  delete[] items_;
-  items_ = items;
+  std::unique_ptr<TALXMLNode>* items =
+      capacity <= kInlineCapacity ? inline_
+                                  : new std::unique_ptr<TALXMLNode>[static_cast<size_t>(capacity)];
+  if (items != items_) {
+    std::move(items_, items_ + count_, items);
+    if (items_ != inline_) delete[] items_;
+    items_ = items;
+  }
   capacity_ = capacity;
 }
 
@@ -282,10 +285,7 @@ void TALXMLNodeList::Clear() {
   DestroyNodes(work);
 }
 
-void TALXMLNodeList::MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out) noexcept {
-  // Reserving may throw std::bad_alloc only in principle; push_back below would then be the
-  // failure point, so reserve up front where it is cheap to be exact.
-  out.reserve(out.size() + static_cast<size_t>(count_));
+void TALXMLNodeList::MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out) {
   for (int i = 0; i < count_; ++i) out.push_back(std::move(items_[i]));
   count_ = 0;
   element_count_ = 0;
@@ -293,7 +293,7 @@ void TALXMLNodeList::MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out
 
 // Each node's lists are emptied into the work list before the node itself is destroyed, so no
 // destructor ever has more than one level below it.
-void TALXMLNodeList::DestroyNodes(std::vector<std::unique_ptr<TALXMLNode>>& work) noexcept {
+void TALXMLNodeList::DestroyNodes(std::vector<std::unique_ptr<TALXMLNode>>& work) {
   while (!work.empty()) {
     std::unique_ptr<TALXMLNode> node = std::move(work.back());
     work.pop_back();

@@ -146,12 +146,17 @@ class TALXMLNodeList {
   void InsertRaw(int index, std::unique_ptr<TALXMLNode> node);
   void SetOwner(TALXMLNode* owner) noexcept { owner_ = owner; }
   // Moves every node out (the list becomes empty), for iterative destruction.
-  void MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out) noexcept;
+  void MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out);
   // Destroys a forest without recursion.
-  static void DestroyNodes(std::vector<std::unique_ptr<TALXMLNode>>& work) noexcept;
+  static void DestroyNodes(std::vector<std::unique_ptr<TALXMLNode>>& work);
+
+  // Small lists (most elements hold one text node) keep their entries inside the list object;
+  // larger ones in an owned array of capacity_ entries.
+  static constexpr int kInlineCapacity = 4;
 
   TALXMLNode* owner_;
-  std::unique_ptr<TALXMLNode>* items_ = nullptr;  // owned array of capacity_ entries
+  std::unique_ptr<TALXMLNode>* items_ = inline_;
+  std::unique_ptr<TALXMLNode> inline_[kInlineCapacity];
   int count_ = 0;
   int capacity_ = 0;
   int element_count_ = 0;  // how many of the nodes are elements

@@ -218,29 +218,10 @@ TEST(SettingsLoad, FontKeysAndStyleAddToTheResourceStyle) {
   }
 }
 
-TEST(SettingsLoad, BadIntegersFallBackKeyByKey) {
-  FakeProfile file;
-  file.Line("Global", "Last_Config_Page", "three")
-      .Line("Global", "Ticker_Font_Size", "8pt")
-      .Line("Global", "Ticker_Font_Color", "white");
-  const TSettings s = LoadSettings(file, kDefault);
-  EXPECT_EQ(s.LastConfigPage, 0);
-  EXPECT_EQ(s.TickerFont.Size, 8);
-  EXPECT_EQ(s.TickerFont.Color, 15136255u);
-}
-
 TRSSLinkList MakeList(std::initializer_list<std::pair<const char*, bool>> entries) {
   TRSSLinkList list;
   for (auto& [url, on] : entries) list.Add(url, on);
   return list;
-}
-
-TEST(SettingsLinkList, DisabledIndicesAscendingWithoutTrailingComma) {
-  EXPECT_EQ(MakeList({{"a", true}, {"b", true}}).DisabledIndices(), "");
-  EXPECT_EQ(MakeList({}).DisabledIndices(), "");
-  TRSSLinkList fourteen;
-  for (int i = 0; i < 14; ++i) fourteen.Add("u" + std::to_string(i), i != 0 && i != 3 && i != 11);
-  EXPECT_EQ(fourteen.DisabledIndices(), "0,3,11");
 }
 
 TEST(SettingsSave, StateWritesUrlIntervalAndUserAddressesOnly) {
@@ -399,13 +380,6 @@ TEST(SettingsRun, WritesTheQuotedPathOnlyWhenTheChoiceChanged) {
   FakeRunKey refusing;
   refusing.writable = false;
   EXPECT_FALSE(ApplyStartAtLogOn(refusing, false, true, exe));
-}
-
-TEST(SettingsRun, WrittenValueReadsBackAsOn) {
-  FakeRunKey key;
-  ASSERT_TRUE(ApplyStartAtLogOn(key, false, true, "C:\\M\\marquelle.exe"));
-  EXPECT_EQ(key.value, "\"C:\\M\\marquelle.exe\"");
-  EXPECT_TRUE(ReadStartAtLogOn(key));
 }
 
 }  // namespace

@@ -223,6 +223,10 @@ std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter
         converter.ToUtf8(declared, bytes, out)) {
       return done(declared);
     }
+    // A platform without GB18030 still reads its two-byte part, which is GBK.
+    if (declared == TCodePage::Gb18030 && converter.ToUtf8(TCodePage::Gbk, bytes, out)) {
+      return done(TCodePage::Gbk);
+    }
   }
   if (IsValidUtf8(bytes)) {
     out.assign(bytes);

@@ -43,7 +43,8 @@ std::optional<std::string> LinkToOpen(std::string_view link) {
   return std::nullopt;
 }
 
-TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth) {
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth,
+                                  int workAreaWidth) {
   TTickerLayout l;
   l.PrevLeft = titleLeft + titleWidth + 10;
   l.NextLeft = workAreaWidth - buttonWidth - 10;

@@ -39,8 +39,8 @@ class IFeedState {
   virtual std::string ChannelTitle() const = 0;
   virtual std::string ChannelLink() const = 0;
   virtual void SetUrl(std::string_view url) = 0;  // ignores an empty or unchanged address
-  virtual void SelectNext() = 0;      // wraps from the last item to the first
-  virtual void SelectPrevious() = 0;  // stays on the first item
+  virtual void SelectNext() = 0;                  // wraps from the last item to the first
+  virtual void SelectPrevious() = 0;              // stays on the first item
 };
 
 // What the main window does on this code's behalf.
@@ -99,7 +99,8 @@ struct TTickerLayout {
   int TickerWidth = 0;
   bool operator==(const TTickerLayout&) const = default;
 };
-TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth);
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth,
+                                  int workAreaWidth);
 
 // The reload interval that the configuration dialog's track bar position stands for, and the
 // position that shows an interval (clamped to the bar's 0 to 11).

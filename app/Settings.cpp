@@ -176,8 +176,8 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
   s.FileExists = file.Exists();
   s.Url = file.ReadString(kSectionGlobal, "Url", defaultUrl);
   s.LastConfigPage = ReadInteger(file, kSectionGlobal, "Last_Config_Page", 0);
-  s.ReloadIntervalMs =
-      ReloadIntervalFromMinutes(ReadInteger(file, kSectionGlobal, "Reload_Time", kDefaultReloadMinutes));
+  s.ReloadIntervalMs = ReloadIntervalFromMinutes(
+      ReadInteger(file, kSectionGlobal, "Reload_Time", kDefaultReloadMinutes));
 
   const auto defaultDisabled = SplitCommaText(file.ReadString(kSectionDefaultUrls, "Disabled", ""));
   const auto builtIn = BuiltInFeedUrls();
@@ -210,7 +210,8 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
 void SaveState(IProfileFile& file, std::string_view feedUrl, std::uint32_t reloadIntervalMs,
                const TRSSLinkList& customLinks) {
   Write(file, kSectionGlobal, "Url", feedUrl);
-  Write(file, kSectionGlobal, "Reload_Time", std::to_string(ReloadMinutesFromInterval(reloadIntervalMs)));
+  Write(file, kSectionGlobal, "Reload_Time",
+        std::to_string(ReloadMinutesFromInterval(reloadIntervalMs)));
   WriteCustomUrls(file, customLinks);
 }
 

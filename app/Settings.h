@@ -108,8 +108,8 @@ struct TTickerFont {
   std::uint32_t Color = 15136255;  // $00E6F5FF, $00BBGGRR
   bool Italic = false;
   bool Bold = false;
-  bool Underline = false;          // not stored in the file
-  bool StrikeOut = false;          // not stored in the file
+  bool Underline = false;  // not stored in the file
+  bool StrikeOut = false;  // not stored in the file
 
   bool operator==(const TTickerFont&) const = default;
 };
@@ -129,8 +129,8 @@ std::int32_t ReloadMinutesFromInterval(std::uint32_t intervalMs);
 
 // What the start-up read hands to the main window.
 struct TSettings {
-  bool FileExists = false;          // false: this is a first run
-  std::string Url;                  // for the feed's SetUrl (which ignores an empty address)
+  bool FileExists = false;  // false: this is a first run
+  std::string Url;          // for the feed's SetUrl (which ignores an empty address)
   int LastConfigPage = 0;
   std::uint32_t ReloadIntervalMs = kDefaultReloadMinutes * kMsPerMinute;
   TRSSLinkList DefaultLinks;

@@ -74,8 +74,8 @@ bool ReplaceWithUtf16(const std::wstring& path, const std::wstring& text) {
 }  // namespace
 
 bool EnsureUnicodeProfileFile(const std::wstring& path, bool onlyIfNeededForReading) {
-  UniqueFile in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return false;
@@ -174,8 +174,8 @@ bool TWinProfileFile::WriteString(std::string_view section, std::string_view key
 
 bool TWinProfileFile::EraseSection(std::string_view section) {
   if (!PrepareForWrite()) return false;
-  return WritePrivateProfileStringW(ToWide(section).c_str(), nullptr, nullptr,
-                                    widePath_.c_str()) != FALSE;
+  return WritePrivateProfileStringW(ToWide(section).c_str(), nullptr, nullptr, widePath_.c_str()) !=
+         FALSE;
 }
 
 TWinRegistryValues::TWinRegistryValues(HKEY root, std::string subKey)
@@ -219,7 +219,9 @@ bool TWinRegistryValues::DeleteValue(std::string_view name) {
   return RegDeleteValueW(key.Get(), ToWide(name).c_str()) == ERROR_SUCCESS;
 }
 
-TWinRegistryValues RunKey() { return TWinRegistryValues(HKEY_CURRENT_USER, std::string(kRunKeyPath)); }
+TWinRegistryValues RunKey() {
+  return TWinRegistryValues(HKEY_CURRENT_USER, std::string(kRunKeyPath));
+}
 
 std::string ExecutablePath() {
   std::vector<wchar_t> buf(MAX_PATH);

@@ -61,7 +61,9 @@ class FakeView final : public IMainView {
   void ShowQuickStartBalloon() override { calls.push_back("balloon"); }
   void OpenLink(const std::string& link) override { opened.push_back(link); }
   void RestartReloadTimer() override { calls.push_back("restart"); }
-  void SetReloadInterval(std::uint32_t ms) override { calls.push_back("interval " + std::to_string(ms)); }
+  void SetReloadInterval(std::uint32_t ms) override {
+    calls.push_back("interval " + std::to_string(ms));
+  }
   void EnsureAlwaysOnTop() override { calls.push_back("ontop"); }
   void CreateLoader() override {
     if (failCreate) throw std::runtime_error("proxy settings");
@@ -117,7 +119,8 @@ TEST(MainTicker, ComposesNumberCountAndDecodedTitle) {
 
 TEST(MainTicker, NoCurrentItemGivesTheErrorText) {
   FakeFeed empty;
-  EXPECT_EQ(TickerTextFor(empty, Decode), (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint)}));
+  EXPECT_EQ(TickerTextFor(empty, Decode),
+            (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint)}));
   FakeFeed unselected;
   unselected.Load(Items(2), -1);  // a parse that stopped without a current item
   EXPECT_EQ(TickerTextFor(unselected, Decode).Text, kNoFeedText);
@@ -276,8 +279,8 @@ TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
     bool connected;
     bool loads;
   } cases[] = {
-      {false, 0, true, true},  {false, 0, false, false}, {false, 2, true, false},
-      {true, 0, true, false},  {true, 2, true, false},   {true, 0, false, false},
+      {false, 0, true, true}, {false, 0, false, false}, {false, 2, true, false},
+      {true, 0, true, false}, {true, 2, true, false},   {true, 0, false, false},
   };
   for (const auto& c : cases) {
     FakeFeed f;
@@ -288,7 +291,8 @@ TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
     v.calls.clear();
     m.ConnectionStatusChanged(c.connected);
     const std::vector<std::string> expected =
-        c.loads ? std::vector<std::string>{"restart", "create", "start"} : std::vector<std::string>{};
+        c.loads ? std::vector<std::string>{"restart", "create", "start"}
+                : std::vector<std::string>{};
     EXPECT_EQ(v.calls, expected) << c.loading << " " << c.items << " " << c.connected;
   }
 }
@@ -305,7 +309,8 @@ TEST(MainTrackBar, IntervalsAndPositions) {
   const struct {
     std::uint32_t ms;
     int position;
-  } cases[] = {{300000, 0}, {420000, 0}, {600000, 1}, {3600000, 11}, {0, 0}, {7200000, 11}, {299999, 0}};
+  } cases[] = {{300000, 0}, {420000, 0},   {600000, 1}, {3600000, 11},
+               {0, 0},      {7200000, 11}, {299999, 0}};
   for (const auto& c : cases) EXPECT_EQ(TrackBarFromReloadInterval(c.ms), c.position) << c.ms;
 }
 
@@ -337,7 +342,9 @@ TEST(MainLinks, OpensOnlyWebAddressesAfterTrimming) {
 TEST_F(Flow, TickerClickOpensTheCurrentItemsSecureLink) {
   flow.TickerClicked();  // no current item
   EXPECT_TRUE(view.opened.empty());
-  Download({{"a", "", "https://secure.example/a"}, {"b", "", "C:\\x.exe?http://evil"}, {"c", "", " HTTP://c "}});
+  Download({{"a", "", "https://secure.example/a"},
+            {"b", "", "C:\\x.exe?http://evil"},
+            {"c", "", " HTTP://c "}});
   flow.TickerClicked();
   flow.NextClicked();
   flow.TickerClicked();

@@ -30,11 +30,19 @@ TEST(SettingsInt, ConvertsDecimalAndBothHexForms) {
     const char* text;
     std::int32_t value;
   } cases[] = {
-      {"7", 7},          {"0", 0},           {"-3", -3},
-      {"+12", 12},       {"  12", 12},       {"$1F", 31},
-      {"0x1f", 31},      {"0X10", 16},       {"-$10", -16},
-      {"$FFFFFFFF", -1}, {"$00E6F5FF", 15136255},
-      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+      {"7", 7},
+      {"0", 0},
+      {"-3", -3},
+      {"+12", 12},
+      {"  12", 12},
+      {"$1F", 31},
+      {"0x1f", 31},
+      {"0X10", 16},
+      {"-$10", -16},
+      {"$FFFFFFFF", -1},
+      {"$00E6F5FF", 15136255},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
       {"000000000000000000042", 42},
   };
   for (const auto& c : cases) {
@@ -45,9 +53,9 @@ TEST(SettingsInt, ConvertsDecimalAndBothHexForms) {
 }
 
 TEST(SettingsInt, RefusesWhatDoesNotConvert) {
-  for (const char* text : {"", " ", "abc", "7a", "7 ", "1.5", "2147483648", "-2147483649",
-                           "99999999999999999999", "$", "0x", "-", "$123456789", "$G", "--1",
-                           "x10", "0x-1", "１"}) {
+  for (const char* text :
+       {"", " ", "abc", "7a", "7 ", "1.5", "2147483648", "-2147483649", "99999999999999999999", "$",
+        "0x", "-", "$123456789", "$G", "--1", "x10", "0x-1", "１"}) {
     EXPECT_FALSE(ParseProfileInt(text).has_value()) << text;
   }
 }
@@ -112,9 +120,15 @@ TEST(SettingsLoad, ReloadTimeInMinutes) {
     const char* value;
     std::uint32_t ms;
   } cases[] = {
-      {"7", 420000},  {"0", 0},          {"60", 3600000},   {"$A", 600000},
-      {"abc", 300000}, {"", 300000},     {"-1", 300000},
-      {"35791", 35791u * 60000u},        {"100000", 35791u * 60000u},
+      {"7", 420000},
+      {"0", 0},
+      {"60", 3600000},
+      {"$A", 600000},
+      {"abc", 300000},
+      {"", 300000},
+      {"-1", 300000},
+      {"35791", 35791u * 60000u},
+      {"100000", 35791u * 60000u},
   };
   for (const auto& c : cases) {
     FakeProfile file;
@@ -143,9 +157,7 @@ TEST(SettingsLoad, DefaultUrlsDisabledHidesListedPositions) {
     const char* disabled;
     std::set<int> off;
   } cases[] = {
-      {"0,13", {0, 13}},
-      {"", {}},
-      {"3, 5 \"7\"", {3, 5, 7}},
+      {"0,13", {0, 13}},  {"", {}}, {"3, 5 \"7\"", {3, 5, 7}},
       {"01,x,14,-1", {}},  // only the exact decimal text of a position counts
       {"1,1", {1}},
   };
@@ -161,7 +173,9 @@ TEST(SettingsLoad, DefaultUrlsDisabledHidesListedPositions) {
 
 TEST(SettingsLoad, CustomUrlsFollowTheirLinesAfterTheDisabledLine) {
   FakeProfile file;
-  file.Line("Custom Urls", "Disabled", "1").Line("Custom Urls", "Url_0", "A").Line("Custom Urls", "Url_1", "B");
+  file.Line("Custom Urls", "Disabled", "1")
+      .Line("Custom Urls", "Url_0", "A")
+      .Line("Custom Urls", "Url_1", "B");
   const TSettings s = LoadSettings(file, kDefault);
   EXPECT_EQ(Urls(s.CustomLinks), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(EnabledFlags(s.CustomLinks), (std::vector<bool>{true, false}));
@@ -169,7 +183,8 @@ TEST(SettingsLoad, CustomUrlsFollowTheirLinesAfterTheDisabledLine) {
 
 TEST(SettingsLoad, CustomUrlKeepsEverythingAfterTheFirstEquals) {
   FakeProfile file;
-  file.Line("Custom Urls", "Disabled", "").Line("Custom Urls", "Url_0", "https://x.example/?a=b&c=d");
+  file.Line("Custom Urls", "Disabled", "")
+      .Line("Custom Urls", "Url_0", "https://x.example/?a=b&c=d");
   const TSettings s = LoadSettings(file, kDefault);
   ASSERT_EQ(s.CustomLinks.Count(), 1u);
   EXPECT_EQ(s.CustomLinks[0].Url, "https://x.example/?a=b&c=d");
@@ -194,8 +209,8 @@ TEST(SettingsLoad, FontKeysAndStyleAddToTheResourceStyle) {
     bool resourceBold;
     bool italic, bold;
   } cases[] = {
-      {"10", false, true, false}, {"01", false, false, true}, {"11", false, true, true},
-      {"00", false, false, false}, {"1", false, true, false}, {"", false, false, false},
+      {"10", false, true, false},  {"01", false, false, true}, {"11", false, true, true},
+      {"00", false, false, false}, {"1", false, true, false},  {"", false, false, false},
       {"x1", false, false, true},  {"21", false, false, true}, {"00", true, false, true},
       {"10", true, true, true},
   };
@@ -237,7 +252,9 @@ TEST(SettingsSave, StateWritesUrlIntervalAndUserAddressesOnly) {
 
 TEST(SettingsSave, ConfigurationWritesInItsOrder) {
   FakeProfile file;
-  file.Line("Custom Urls", "Disabled", "").Line("Custom Urls", "Url_0", "old0").Line("Custom Urls", "Url_1", "old1")
+  file.Line("Custom Urls", "Disabled", "")
+      .Line("Custom Urls", "Url_0", "old0")
+      .Line("Custom Urls", "Url_1", "old1")
       .Line("Custom Urls", "Url_2", "old2");
   TRSSLinkList defaults;
   for (int i = 0; i < 14; ++i) defaults.Add("d" + std::to_string(i), i != 0 && i != 13);
@@ -275,7 +292,8 @@ TEST(SettingsSave, SystemColourIsWrittenAsSignedDecimalAndReadBack) {
 
 TEST(SettingsSave, RefusedWriteStopsWithThePathInTheMessage) {
   // Refusing the n-th write: that write and every later one are missing.
-  const std::vector<std::string> all = {"Global/Url=U", "Global/Reload_Time=5", "Custom Urls/Url_0=A"};
+  const std::vector<std::string> all = {"Global/Url=U", "Global/Reload_Time=5",
+                                        "Custom Urls/Url_0=A"};
   for (int n = 0; n < 3; ++n) {
     FakeProfile file("D:\\ro\\app.config");
     file.RefuseAfter(n);
@@ -300,8 +318,8 @@ TEST(SettingsRoundTrip, ConfigurationAndStateReadBackAsWritten) {
   TSettings before = LoadSettings(file, kDefault);
   before.DefaultLinks[2].Enabled = false;
   before.DefaultLinks[13].Enabled = false;
-  const TRSSLinkList custom =
-      MakeList({{"https://新闻.example/rss?q=中文", true}, {"https://b.example/ü", false}, {"C", true}});
+  const TRSSLinkList custom = MakeList(
+      {{"https://新闻.example/rss?q=中文", true}, {"https://b.example/ü", false}, {"C", true}});
   TTickerFont font;
   font.Name = "微软雅黑";
   font.Size = 10;

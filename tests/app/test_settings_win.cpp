@@ -1,8 +1,7 @@
 // The settings through the real private-profile functions on real files, and the Run value
 // in the real registry of the test prefix.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -23,8 +22,8 @@ class WinSettings : public ::testing::Test {
     const DWORD n = GetTempPathW(MAX_PATH, tmp);
     ASSERT_GT(n, 0u);
     static int counter = 0;
-    dir_ = std::wstring(tmp, n) + L"marquelle-app-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter);
+    dir_ = std::wstring(tmp, n) + L"marquelle-app-" + std::to_wstring(GetCurrentProcessId()) +
+           L"-" + std::to_wstring(++counter);
     ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr));
   }
   void TearDown() override {
@@ -114,8 +113,11 @@ TEST_F(WinSettings, FontStyleValues) {
     bool italic, bold;
   } cases[] = {{"10", true, false}, {"01", false, true}, {"11", true, true}, {"00", false, false}};
   for (const auto& c : cases) {
-    const TTickerFont f = Load(std::string("[Global]\r\nTicker_Font_Name=Verdana\r\nTicker_Font_Size=10\r\n"
-                                           "Ticker_Font_Style=") + c.style + "\r\n").TickerFont;
+    const TTickerFont f =
+        Load(std::string("[Global]\r\nTicker_Font_Name=Verdana\r\nTicker_Font_Size=10\r\n"
+                         "Ticker_Font_Style=") +
+             c.style + "\r\n")
+            .TickerFont;
     EXPECT_EQ(f.Name, "Verdana");
     EXPECT_EQ(f.Size, 10);
     EXPECT_EQ(f.Italic, c.italic) << c.style;
@@ -160,7 +162,8 @@ TEST_F(WinSettings, UnwritableFolderGivesUnableToWrite) {
   } catch (const ESettingsWriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
-  EXPECT_THROW(SaveConfiguration(file, 1, TRSSLinkList{}, custom, TTickerFont{}), ESettingsWriteError);
+  EXPECT_THROW(SaveConfiguration(file, 1, TRSSLinkList{}, custom, TTickerFont{}),
+               ESettingsWriteError);
   EXPECT_EQ(ReadRaw(blocker), "x");
 }
 
@@ -211,10 +214,12 @@ TEST_F(WinSettings, FileWithoutMarkIsBroughtToUtf16AndKeepsItsText) {
     const char* bytes;  // the file as an editor or an older version left it
     const char* font;   // what must be read from it
   } cases[] = {
-      {"[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},         // UTF-8
-      {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},  // UTF-8 mark
+      {"[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},  // UTF-8
+      {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n",
+       "宋体"},  // UTF-8 mark
       {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=Tahoma Bold\r\n", "Tahoma Bold"},
-      {"[Global]\r\nTicker_Font_Name=Caf\xE9\r\n", "Café"},  // not UTF-8: the ANSI code page (1252 here)
+      {"[Global]\r\nTicker_Font_Name=Caf\xE9\r\n",
+       "Café"},  // not UTF-8: the ANSI code page (1252 here)
       {"[Global]\r\nTicker_Font_Name=Arial\r\n", "Arial"},
   };
   for (const auto& c : cases) {
@@ -238,7 +243,8 @@ std::optional<std::wstring> RawValue(HKEY root, const wchar_t* subKey, const wch
   wchar_t buf[1024];
   DWORD size = sizeof buf;
   DWORD type = 0;
-  if (RegGetValueW(root, subKey, name, RRF_RT_ANY, &type, buf, &size) != ERROR_SUCCESS) return std::nullopt;
+  if (RegGetValueW(root, subKey, name, RRF_RT_ANY, &type, buf, &size) != ERROR_SUCCESS)
+    return std::nullopt;
   return std::wstring(buf);
 }
 
@@ -264,7 +270,8 @@ TEST(WinRunValue, ValuesOfEarlierVersionsAndOtherProgramsRead) {
     const wchar_t* value;
     bool on;
   } cases[] = {
-      {L"C:\\Program Files\\Marquelle\\marquelle.exe", true},  // unquoted, as older versions wrote it
+      {L"C:\\Program Files\\Marquelle\\marquelle.exe",
+       true},  // unquoted, as older versions wrote it
       {L"\"C:\\Marquelle\\marquelle.exe\"", true},
       {L"", false},
   };
@@ -276,7 +283,8 @@ TEST(WinRunValue, ValuesOfEarlierVersionsAndOtherProgramsRead) {
     EXPECT_EQ(ReadStartAtLogOn(key), c.on) << FromWide(c.value);
   }
   const DWORD number = 1;
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunPath, L"[Marquelle]", REG_DWORD, &number, sizeof number),
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunPath, L"[Marquelle]", REG_DWORD, &number,
+                            sizeof number),
             ERROR_SUCCESS);
   auto key = RunKey();
   EXPECT_FALSE(ReadStartAtLogOn(key));
@@ -299,7 +307,8 @@ TEST(WinPaths, ConfigFileBesideTheRunningExecutable) {
   const std::string exe = ExecutablePath();
   ASSERT_TRUE(exe.ends_with("app_win_tests.exe")) << exe;
   const std::string config = ConfigFileFor(exe);
-  EXPECT_EQ(config, exe.substr(0, exe.size() - std::string("app_win_tests.exe").size()) + "app.config");
+  EXPECT_EQ(config,
+            exe.substr(0, exe.size() - std::string("app_win_tests.exe").size()) + "app.config");
 }
 
 }  // namespace

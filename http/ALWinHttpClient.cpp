@@ -97,6 +97,14 @@ constexpr ErrorTextEntry kFallbackTexts[] = {
     {12184, "The response is larger than the drain limit"},
     {12185, "The client certificate has no private key"},
     {12186, "The private key of the client certificate cannot be accessed"},
+    // Socket codes that Wine's WinHTTP passes on where Windows has a WinHTTP code.
+    {10050, "The network is down"},
+    {10051, "The network cannot be reached"},
+    {10053, "The connection was aborted"},
+    {10054, "The connection was reset by the server"},
+    {10060, "The connection timed out"},
+    {10061, "The server refused the connection"},
+    {10065, "The server cannot be reached"},
 };
 
 std::uint32_t MapAccessType(TALWinHttpClientInternetOpenAccessType type) {

@@ -21,6 +21,7 @@ void AppBarCore::SetSlideTime(std::int32_t ms) {
 }
 
 void AppBarCore::SetEdge(TAppBarEdge edge) {
+  PrepareWindow();
   // Leave the auto-hide registration of whatever edge this window holds. A window that does
   // not exist yet (id 0) holds none, whatever the shell answers for an edge without a bar.
   if (const std::uintptr_t self = BarWindowId(); self != 0) {

@@ -210,6 +210,9 @@ class AppBarCore {
 
  protected:
   // --- Platform operations.
+  // Makes the window when it does not exist yet; writing Edge does this first, so that the
+  // window's creation (and its registration with the shell) comes before the edge is applied.
+  virtual void PrepareWindow() {}
   // The shell request wrapper: one SHAppBarMessage with the bar's window, the notification
   // message, `edge`, `*rect` (0,0,0,0 when null; copied back when given) and `param`.
   virtual std::uintptr_t AppBarMessage(std::uint32_t msg, std::uint32_t edge, BarRect* rect,

@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace mq::bar {
+
+void PrintTo(TAppBarEdge e, std::ostream* os) { *os << "edge " << static_cast<int>(e); }
+
 namespace {
 
 std::string Str(const BarRect& r) {
@@ -84,6 +87,7 @@ class RecordingBar : public AppBarCore {
   bool ctrl = false;
   bool active = false;
   std::int32_t timerInterval = -1;
+  int prepared = 0;
   std::vector<std::string> infos;
   FakeRegistry registry;
 
@@ -145,6 +149,7 @@ class RecordingBar : public AppBarCore {
     log.push_back(entry);
     return result;
   }
+  void PrepareWindow() override { ++prepared; }
   std::uintptr_t BarWindowId() override { return self; }
   BarMetrics Metrics() override { return metrics; }
   bool DragFullWindows() override { return dragFull; }
@@ -211,6 +216,7 @@ TEST(BarApply, DockingToTheTopRunsTheWholeSequence) {
       "z topmost", "ACTIVATE", "button hide",
   };
   EXPECT_EQ(bar.log, expected);
+  EXPECT_EQ(bar.prepared, 1);
   EXPECT_EQ(bar.window, (BarRect{0, 0, 1024, 32}));
   EXPECT_EQ(bar.Edge(), abeTop);
   EXPECT_EQ(bar.StoredEdge(), abeTop);

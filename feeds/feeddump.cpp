@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -22,6 +21,7 @@
 #endif
 
 #include "feeds/FeedDecode.h"
+#include "feeds/FeedJson.h"
 #include "feeds/FeedText.h"
 #include "feeds/uRSSHandler.h"
 
@@ -36,39 +36,6 @@ class TRecordingReporter final : public TFeedFailureReporter {
   }
   std::string failure;
 };
-
-void AppendJsonString(std::string& out, std::string_view text) {
-  out += '"';
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04X", c);
-          out += buf;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  out += '"';
-}
-
-void Member(std::string& out, const char* indent, const char* name, std::string_view value, bool last = false) {
-  out += indent;
-  AppendJsonString(out, name);
-  out += ": ";
-  AppendJsonString(out, value);
-  out += last ? "\n" : ",\n";
-}
 
 }  // namespace
 
@@ -112,27 +79,12 @@ int main(int argc, char** argv) {
     handler.LoadFromText(text);
     failure = reporter.failure;
   }
-  auto shown = [&](const std::string& s) { return raw ? s : DecodeCharRefs(s); };
-
-  std::string out = "{\n";
-  Member(out, "  ", "file", path);
-  out += "  \"codePage\": " + std::to_string(static_cast<unsigned>(used)) + ",\n";
-  if (!failure.empty()) Member(out, "  ", "error", failure);
-  Member(out, "  ", "title", shown(handler.Title()));
-  Member(out, "  ", "link", handler.Link());
-  Member(out, "  ", "description", shown(handler.Description()));
-  out += "  \"items\": [";
-  const TRSSItemList& items = handler.Items();
-  for (int i = 0; i < items.Count(); ++i) {
-    const TRSSItem& item = *items.Objects(i);
-    out += i == 0 ? "\n    {\n" : ",\n    {\n";
-    Member(out, "      ", "title", shown(item.Title()));
-    Member(out, "      ", "link", item.Link());
-    Member(out, "      ", "description", shown(item.Description()));
-    Member(out, "      ", "pubDate", item.PubDate(), true);
-    out += "    }";
-  }
-  out += items.Count() > 0 ? "\n  ]\n}\n" : "]\n}\n";
+  TFeedJsonOptions options;
+  options.file = path;
+  options.codePage = static_cast<unsigned>(used);
+  options.error = failure;
+  options.decodeRefs = !raw;
+  const std::string out = FeedToJson(handler, options);
   std::fwrite(out.data(), 1, out.size(), stdout);
   if (!failure.empty()) {
     std::fprintf(stderr, "feeddump: %s\n", failure.c_str());

@@ -1,0 +1,78 @@
+#include "feeds/uRSSLoader.h"
+
+#include <string_view>
+#include <vector>
+
+#include "base/Utf.h"
+
+namespace mq {
+namespace {
+
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+
+[[noreturn]] void InvalidType(std::string_view name) {
+  throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+}
+
+std::optional<bool> ReadBoolValue(HKEY key, const wchar_t* name) {
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  if (r == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (r == ERROR_MORE_DATA || (r == ERROR_SUCCESS && (type != REG_DWORD || size != sizeof value)))
+    InvalidType(FromWide(name));
+  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  return value != 0;
+}
+
+std::string ReadStringValue(HKEY key, const wchar_t* name) {
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG r = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+  if (r == ERROR_FILE_NOT_FOUND) return std::string();
+  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  if (type != REG_SZ && type != REG_EXPAND_SZ) InvalidType(FromWide(name));
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+  r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  std::wstring_view text(buffer.data(), bytes / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
+  return FromWide(text);
+}
+
+}  // namespace
+
+TLoaderProxy ReadInternetProxy(HKEY root, const wchar_t* path) {
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(root, path, 0, KEY_READ, &raw) != ERROR_SUCCESS) return TLoaderProxy{};
+  UniqueRegKey key(raw);
+  const std::optional<bool> enable = ReadBoolValue(key.Get(), L"ProxyEnable");
+  const std::string server = enable.value_or(false) ? ReadStringValue(key.Get(), L"ProxyServer") : std::string();
+  return LoaderProxyFromSettings(enable, server);
+}
+
+TRssLoader::TRssLoader(TRSSHandler& handler)
+    : handler_(handler), client_(std::make_unique<TALWinHttpClient>()) {
+  FreeOnTerminate = true;
+  ApplyLoaderProxy(*client_, ReadInternetProxy());
+}
+
+TRssLoader::~TRssLoader() = default;
+
+void TRssLoader::Execute() {
+  // The main thread may change the address at any time; it is read there, once.
+  std::string url;
+  Synchronize([&] { url = handler_.Url(); });
+  if (url.empty()) return;
+  const std::string text = FetchFeedText(*client_, url);
+  Synchronize([&] { HandOverFeed(handler_, url, text); });
+}
+
+}  // namespace mq

@@ -1,0 +1,17 @@
+# Runs feeddump on feeds of tests/data/feeds and checks its exit status and output:
+#   cmake -DFEEDDUMP=<exe> -DDATA=<dir> -P check_feeddump.cmake
+function(expect file status pattern)
+  execute_process(COMMAND ${FEEDDUMP} ${DATA}/${file} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL status)
+    message(FATAL_ERROR "feeddump ${file}: exit ${rc}, expected ${status}\n${out}\n${err}")
+  endif()
+  if(NOT "${out}${err}" MATCHES "${pattern}")
+    message(FATAL_ERROR "feeddump ${file}: output does not match '${pattern}'\n${out}\n${err}")
+  endif()
+endfunction()
+expect(gb2312.xml 0 "\"codePage\": 936,.*\"title\": \"北京今冬首场降雪\"")
+expect(html-laden.xml 0 "\"title\": \"Sport \\\\r\\\\n Results \\| Weekend\"")
+expect(broken-markup.xml 1 "\"error\": \"Error loading appropriate rss! \\(Element does not contain a single text node\\)\".*\"title\": \"Also fine\"")
+expect(not-a-feed.html 1 "feeddump: not an RSS or RDF document")
+expect(no-such-file.xml 2 "cannot open")
+message(STATUS "feeddump: 5 passed, 0 failed")

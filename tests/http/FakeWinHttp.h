@@ -207,7 +207,14 @@ class FakeWinHttp : public TALWinHttpApi {
     const size_t colon = hostPort.find(':');
     parts.Port = static_cast<std::uint16_t>(parts.Scheme == 1 ? 80 : 443);
     if (colon != std::string::npos) {
-      parts.Port = static_cast<std::uint16_t>(std::stoi(hostPort.substr(colon + 1)));
+      const std::string digits = hostPort.substr(colon + 1);
+      unsigned long port = 0;
+      for (const char d : digits) {
+        if (d < '0' || d > '9' || port > 65535) return Fail(12005);
+        port = port * 10 + static_cast<unsigned long>(d - '0');
+      }
+      if (digits.empty() || port > 65535) return Fail(12005);
+      parts.Port = static_cast<std::uint16_t>(port);
       hostPort.resize(colon);
     }
     parts.Host = ToWide(hostPort);

@@ -33,6 +33,10 @@ using TShiftState = unsigned;
 constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
                       ssDouble = 64;
 
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Vertical placement of text in a control.
+enum class TTextLayout { tlTop, tlCenter, tlBottom };
+
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 

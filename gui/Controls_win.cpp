@@ -302,9 +302,11 @@ namespace {
 
 void RegisterWindowClass(const TCreateParams& p, WNDPROC proc) {
   HINSTANCE inst = ::GetModuleHandleW(nullptr);
-  WNDCLASSEXW existing{sizeof existing};
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
   if (::GetClassInfoExW(inst, p.className.c_str(), &existing)) return;
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = p.classStyle;
   wc.lpfnWndProc = proc;
   wc.hInstance = inst;
@@ -626,7 +628,7 @@ RECT TWinControl::ClientRect() const {
   if (style & WS_CHILD) return RECT{0, 0, width_, height_};
   RECT frame{0, 0, 0, 0};
   ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  return RECT{0, 0, std::max(0, width_ - (frame.right - frame.left)), std::max(0, height_ - (frame.bottom - frame.top))};
+  return RECT{0, 0, std::max<LONG>(0, width_ - (frame.right - frame.left)), std::max<LONG>(0, height_ - (frame.bottom - frame.top))};
 }
 
 void TWinControl::SetClientSize(int w, int h) {
@@ -706,7 +708,7 @@ void TWinControl::OnPaintMessage() {
   if (!::IntersectRect(&area, &ps.rcPaint, &client)) return;
   // Composed in a back buffer (kept for the window's size) and put on screen in one copy.
   if (!backBuffer_ || backWidth_ != client.right || backHeight_ != client.bottom) {
-    backBuffer_.Reset(::CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
+    backBuffer_.Reset(::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
     backWidth_ = client.right;
     backHeight_ = client.bottom;
   }

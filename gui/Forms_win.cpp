@@ -268,11 +268,14 @@ TApplication& Application() {
 void TApplication::Initialize() {
   if (mainThreadId_ != 0) return;
   mainThreadId_ = ::GetCurrentThreadId();
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{};
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
   ::InitCommonControlsEx(&icc);
   RegisterGuiClasses();
   HINSTANCE inst = ::GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &AppWndProc;
   wc.hInstance = inst;
   wc.hIcon = ::LoadIconW(inst, L"MAINICON");
@@ -284,7 +287,8 @@ void TApplication::Initialize() {
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                               ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
                               nullptr, nullptr, inst, nullptr);
-  WNDCLASSEXW uc{sizeof uc};
+  WNDCLASSEXW uc{};
+  uc.cbSize = sizeof uc;
   uc.lpfnWndProc = &UtilityWndProc;
   uc.hInstance = inst;
   uc.lpszClassName = L"MqUtility";

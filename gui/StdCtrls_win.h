@@ -11,9 +11,6 @@
 
 namespace mq {
 
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
-enum class TTextLayout { tlTop, tlCenter, tlBottom };
-
 class TLabel : public TGraphicControl {
  public:
   explicit TLabel(TComponent* owner);

@@ -1,0 +1,245 @@
+#include "ticker/ALScrollingText_win.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gui/Forms_win.h"
+#include "ticker/EsTile_win.h"
+
+namespace mq {
+
+TALScrollingText::TALScrollingText(TComponent* owner) : TGraphicControl(owner) {
+  SetOpaque(true);
+  SetBounds(0, 0, 50, 18);
+  Font().SetColor(clWindowText);
+  SetParentFont(true);
+  offset_ = -Width();
+  timer_ = new TTimer(this);
+  timer_->SetInterval(unsigned(speed_));
+  timer_->SetOnTimer([this](TObject*) { Step(); });
+  Rebuild();
+}
+
+TALScrollingText::~TALScrollingText() = default;
+
+void TALScrollingText::SetText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  Rebuild();
+}
+
+void TALScrollingText::SetSpeed(int ms) {
+  if (ms == speed_) return;
+  speed_ = ms;
+  timer_->SetInterval(unsigned(std::max(ms, 0)));
+}
+
+void TALScrollingText::SetBackgroundColor(TColor c) {
+  if (c == backgroundColor_) return;
+  backgroundColor_ = c;
+  Rebuild();
+}
+
+void TALScrollingText::SetEdgeFadeWidth(int w) {
+  if (w == edgeFadeWidth_) return;
+  edgeFadeWidth_ = w;
+  Rebuild();
+}
+
+void TALScrollingText::SetLayout(TTextLayout l) {
+  if (l == layout_) return;
+  layout_ = l;
+  Rebuild();
+}
+
+void TALScrollingText::SetTextDirection(TTextDirection d) {
+  if (d == textDirection_) return;
+  textDirection_ = d;
+  offset_ = StartOffset(d, Width(), strip_.Width());
+  Rebuild();
+}
+
+void TALScrollingText::SetVisible(bool v) {
+  if (v == Visible()) return;
+  TGraphicControl::SetVisible(v);
+  SetEnabled(v);
+}
+
+void TALScrollingText::Resize() {
+  TGraphicControl::Resize();
+  Rebuild();
+}
+
+bool TALScrollingText::FontChanged() {
+  Rebuild();
+  Invalidate();
+  return true;
+}
+
+void TALScrollingText::Loaded() {
+  TGraphicControl::Loaded();
+  Rebuild();
+  offset_ = StartOffset(textDirection_, Width(), strip_.Width());
+}
+
+void TALScrollingText::Rebuild() {
+  if (Loading() || timer_ == nullptr) return;
+  const int w = Width(), h = Height();
+
+  // 1. The text strip, filled with the background colour, in the control's font.
+  TCanvas& sc = strip_.Canvas();
+  sc.BrushColor = backgroundColor_;
+  strip_.Canvas().Font = Font();
+  int textWidth = 0, textHeight = 0;
+  {
+    // Measured on a screen-compatible DC, so an empty strip can be measured too.
+    UniqueMemoryDc measure(::CreateCompatibleDC(nullptr));
+    TCanvas mc(measure.Get());
+    mc.Font = Font();
+    const SIZE extent = mc.TextExtent(text_);
+    textWidth = extent.cx;
+    textHeight = mc.TextHeight(text_.empty() ? std::string(" ") : text_);
+  }
+  strip_.SetSize(textWidth + 2 * w, h);
+  if (!strip_.Empty()) sc.FillRect(RECT{0, 0, strip_.Width(), strip_.Height()});
+
+  // 2. The stencil colour: the strip's transparent colour and its font colour.
+  stencil_ = StencilColorFor(Font().Color(), backgroundColor_);
+  strip_.SetTransparent(true);
+  strip_.SetTransparentColor(stencil_);
+  sc.Font.SetColor(stencil_);
+
+  // 3. The text at (control width, y).
+  if (!strip_.Empty()) sc.TextOut(w, TextTop(layout_, h, textHeight), text_);
+  ::GdiFlush();
+
+  // 4. The fade bitmap: the font colour, with the edge lines stepping from the background.
+  fade_.Canvas().BrushColor = Font().Color();
+  fade_.SetSize(w, h);
+  if (!fade_.Empty()) {
+    const std::uint32_t fontPixel = ColorToPixel(ColorToRgb(Font().Color()));
+    std::fill(fade_.Bits(), fade_.Bits() + std::size_t(w) * h, fontPixel);
+    const TColor from = ColorToRgb(backgroundColor_), to = ColorToRgb(Font().Color());
+    for (int i = 0; i < edgeFadeWidth_; ++i) {
+      const std::uint32_t c = ColorToPixel(ColorStep(from, to, i + 1, edgeFadeWidth_));
+      for (int y = 0; y < h; ++y) {
+        if (i < w) fade_.ScanLine(y)[i] = c;
+        if (w - i - 1 >= 0) fade_.ScanLine(y)[w - i - 1] = c;
+      }
+    }
+  }
+
+  // 5. The frame bitmap.
+  frame_.SetSize(w, h);
+  BuildCoverage();
+  Invalidate();
+}
+
+void TALScrollingText::BuildCoverage() {
+  const std::size_t n = std::size_t(strip_.Width()) * strip_.Height();
+  coverage_.assign(n, 0);
+  if (n == 0) return;
+  const std::uint32_t bg = ColorToPixel(ColorToRgb(backgroundColor_));
+  const std::uint32_t st = ColorToPixel(stencil_);
+  backgroundPixel_ = bg;
+  const std::uint32_t* px = strip_.Bits();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t p = px[i] & 0xFFFFFF;
+    if (p == bg) continue;
+    if (p == st) {
+      coverage_[i] = 0xFFFFFF;
+      continue;
+    }
+    // Per channel: where the pixel lies between the background and the stencil colour.
+    int cov[3];
+    int sum = 0, usable = 0;
+    for (int c = 0; c < 3; ++c) {
+      const int shift = c * 8;
+      const int b = int((bg >> shift) & 0xFF), s = int((st >> shift) & 0xFF), v = int((p >> shift) & 0xFF);
+      if (std::abs(s - b) < 24) {
+        cov[c] = -1;
+        continue;
+      }
+      cov[c] = std::clamp((v - b) * 255 / (s - b), 0, 255);
+      sum += cov[c];
+      ++usable;
+    }
+    const int mean = usable ? sum / usable : 255;
+    std::uint32_t packed = 0;
+    for (int c = 0; c < 3; ++c) packed |= std::uint32_t(cov[c] < 0 ? mean : cov[c]) << (c * 8);
+    coverage_[i] = packed;
+  }
+}
+
+void TALScrollingText::Compose() {
+  const int w = frame_.Width(), h = frame_.Height();
+  if (w == 0 || h == 0) return;
+  const int sw = strip_.Width();
+  const int x0 = std::max(0, offset_), x1 = std::min(w, offset_ + sw);
+  const std::uint32_t bg = backgroundPixel_;
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* out = frame_.ScanLine(y);
+    const std::uint32_t* fade = fade_.ScanLine(y);
+    std::memcpy(out, fade, std::size_t(w) * 4);
+    if (x0 >= x1) continue;
+    const std::uint32_t* cov = coverage_.data() + std::size_t(y) * sw + (x0 - offset_);
+    for (int x = x0; x < x1; ++x, ++cov) {
+      const std::uint32_t c = *cov;
+      if (c == 0) {
+        out[x] = bg;
+      } else if (c != 0xFFFFFF) {
+        const std::uint32_t f = out[x];
+        std::uint32_t mixed = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+          const int a = int((c >> shift) & 0xFF), b = int((bg >> shift) & 0xFF), t = int((f >> shift) & 0xFF);
+          mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << shift;
+        }
+        out[x] = mixed;
+      }
+    }
+  }
+}
+
+void TALScrollingText::Paint(TCanvas& canvas) {
+  if (frame_.Empty()) return;
+  Compose();
+  ::BitBlt(canvas.Handle(), 0, 0, frame_.Width(), frame_.Height(), frame_.Dc(), 0, 0, SRCCOPY);
+}
+
+void TALScrollingText::Step() {
+  if (!Enabled()) return;
+  const ScrollStep s = StepOffset(offset_, textDirection_, pixelJump_, Width(), strip_.Width());
+  offset_ = s.offset;
+  if (s.passCompleted && OnTextScrolled) OnTextScrolled(this);
+  Repaint();
+}
+
+bool TALScrollingText::ReadProperty(const std::string& name, const FormValue& v, TFormReader& r) {
+  if (name == "Text") return text_ = r.AsString(v), true;
+  if (name == "Speed") return SetSpeed(r.AsInt(v)), true;
+  if (name == "BackgroundColor") return backgroundColor_ = r.AsColor(v), true;
+  if (name == "EdgeFadeWidth") return edgeFadeWidth_ = r.AsInt(v), true;
+  if (name == "Layout")
+    return layout_ = r.AsEnum<TTextLayout>(v, {{"tlTop", TTextLayout::tlTop},
+                                                {"tlCenter", TTextLayout::tlCenter},
+                                                {"tlBottom", TTextLayout::tlBottom}}),
+           true;
+  if (name == "TextDirection")
+    return textDirection_ = r.AsEnum<TTextDirection>(v, {{"tdLeftToRight", TTextDirection::tdLeftToRight},
+                                                          {"tdRightToLeft", TTextDirection::tdRightToLeft}}),
+           true;
+  if (name == "PixelJump") return pixelJump_ = r.AsInt(v), true;
+  if (name == "Visible") return SetVisible(r.AsBool(v)), true;
+  if (name == "OnTextScrolled") return OnTextScrolled = r.Event<TNotifyEvent>(v), true;
+  return TGraphicControl::ReadProperty(name, v, r);
+}
+
+void RegisterTickerClasses() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterComponentClass<TALScrollingText>("TALScrollingText");
+  RegisterComponentClass<TEsTile>("TEsTile");
+}
+
+}  // namespace mq

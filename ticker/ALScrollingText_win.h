@@ -1,0 +1,94 @@
+// TALScrollingText: a window-less control that scrolls one line of text through its
+// rectangle, one step per timer tick, fades the text in and out over a band at each edge
+// and raises OnTextScrolled each time the text has passed through completely.
+//
+// It keeps three bitmaps: the text strip (the text in the stencil colour on the background,
+// a control width of blank on each side; the stencil colour is its transparent colour), the
+// fade bitmap (the font colour with EdgeFadeWidth lines at each edge stepping from the
+// background colour) and the frame bitmap, in which each paint composes the fade bitmap with
+// the strip laid over it at the scroll offset before one block transfer to the screen.
+// Where the glyphs' edges are smoothed, the strip pixel lies between the background and the
+// stencil colour; the composition then mixes the fade colour and the background in the same
+// proportion, so smoothed glyphs fade as cleanly as their solid parts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gui/Controls_win.h"
+#include "gui/Graphics_win.h"
+#include "gui/StdCtrls_win.h"
+#include "ticker/TickerMath.h"
+
+namespace mq {
+
+class TALScrollingText : public TGraphicControl {
+ public:
+  explicit TALScrollingText(TComponent* owner);
+  ~TALScrollingText() override;
+
+  const std::string& Text() const noexcept { return text_; }
+  void SetText(const std::string& text);
+  int Speed() const noexcept { return speed_; }
+  void SetSpeed(int ms);
+  TColor BackgroundColor() const noexcept { return backgroundColor_; }
+  void SetBackgroundColor(TColor c);
+  int EdgeFadeWidth() const noexcept { return edgeFadeWidth_; }
+  void SetEdgeFadeWidth(int w);
+  TTextLayout Layout() const noexcept { return layout_; }
+  void SetLayout(TTextLayout l);
+  TTextDirection TextDirection() const noexcept { return textDirection_; }
+  void SetTextDirection(TTextDirection d);
+  int PixelJump() const noexcept { return pixelJump_; }
+  void SetPixelJump(int p) noexcept { pixelJump_ = p; }
+  // Also sets Enabled, so a hidden ticker does not step.
+  void SetVisible(bool v) override;
+
+  TNotifyEvent OnTextScrolled;
+
+  // The timer tick: moves the offset, raises OnTextScrolled after a complete pass and
+  // paints at once. Does nothing while the control is disabled.
+  void Step();
+
+  int ScrollOffset() const noexcept { return offset_; }
+  TColor StencilColor() const noexcept { return stencil_; }
+  const TBitmap& TextStrip() const noexcept { return strip_; }
+  const TBitmap& FadeBitmap() const noexcept { return fade_; }
+  const TBitmap& FrameBitmap() const noexcept { return frame_; }
+  TTimer& Timer() noexcept { return *timer_; }
+
+  bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
+  void Loaded() override;
+
+ protected:
+  void Paint(TCanvas& canvas) override;
+  void Resize() override;
+  bool FontChanged() override;
+
+ private:
+  void Rebuild();
+  void BuildCoverage();
+  void Compose();
+
+  std::string text_ = "Text";
+  int speed_ = 50;
+  TColor backgroundColor_ = clBtnFace;
+  int edgeFadeWidth_ = 15;
+  TTextLayout layout_ = TTextLayout::tlCenter;
+  TTextDirection textDirection_ = TTextDirection::tdLeftToRight;
+  int pixelJump_ = 1;
+  int offset_ = 0;
+  TColor stencil_ = kStencilColor;
+
+  TTimer* timer_ = nullptr;  // owned as a component
+  TBitmap strip_, fade_, frame_;
+  // Per strip pixel, how much of each channel the glyphs cover (0 background .. 255
+  // stencil), in the DIB channel layout; 0 and 0xFFFFFF are the common cases.
+  std::vector<std::uint32_t> coverage_;
+  std::uint32_t backgroundPixel_ = 0;
+};
+
+void RegisterTickerClasses();
+
+}  // namespace mq

@@ -1,0 +1,40 @@
+// TEsTile: a window-less, opaque control that fills its rectangle with copies of one bitmap
+// laid edge to edge from the top-left corner, composed off screen and put on the screen in
+// one copy. Without a bitmap it shows the control's colour.
+#pragma once
+
+#include <string>
+
+#include "gui/Controls_win.h"
+#include "gui/Graphics_win.h"
+
+namespace mq {
+
+class TEsCustomTile : public TGraphicControl {
+ public:
+  explicit TEsCustomTile(TComponent* owner);
+
+  const TBitmap& Bitmap() const noexcept { return bitmap_; }
+  // Copies the bitmap (null releases the image), then repaints.
+  void SetBitmap(const TBitmap* bitmap);
+
+  bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
+
+ protected:
+  void Paint(TCanvas& canvas) override;
+
+ private:
+  TBitmap bitmap_;
+};
+
+class TEsTile : public TEsCustomTile {
+ public:
+  explicit TEsTile(TComponent* owner) : TEsCustomTile(owner) {}
+  // Always "1.11"; there is nothing to write.
+  std::string Version() const { return "1.11"; }
+  void SetVersion(const std::string&) {}
+
+  bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
+};
+
+}  // namespace mq

@@ -1,0 +1,338 @@
+// TRssLoader under Wine: the real registry of the test prefix, the real winhttp.dll, a
+// loopback server started here and tinyproxy on 127.0.0.1 (the test runs inside
+// tests/http/with-tinyproxy.sh, which passes the proxy's port in MQ_TINYPROXY_PORT).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/Utf.h"
+#include "feeds/uRSSLoader.h"
+#include "gui/Forms_win.h"
+#include "tests/feeds/FeedTestSupport.h"
+#include "tests/http/LoopbackServer_win.h"
+
+namespace mq {
+namespace {
+
+using test::LoopbackServer;
+using Reply = LoopbackServer::Reply;
+
+std::string Feed(const std::string& title, int items) {
+  std::string body = "<title>" + title + "</title><link>http://example.org/</link>";
+  for (int i = 1; i <= items; ++i) body += test::Item(title + " item " + std::to_string(i));
+  return test::Rss(body);
+}
+
+LoopbackServer::Handler Serve(std::string body) {
+  return [body](const LoopbackServer::Request&) { return Reply{200, "OK", {}, body}; };
+}
+
+// Pumps the main thread's messages (hand-overs and end events) until `done` or a time-out.
+bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    Application().ProcessMessages();
+  }
+  return true;
+}
+
+// Starts a loader for the handler; `ended` is set by its end event on the main thread.
+void StartLoader(TRSSHandler& handler, std::atomic<int>& ended, std::vector<std::string>* order = nullptr,
+                 std::string tag = {}) {
+  auto* loader = new TRssLoader(handler);
+  loader->OnTerminate = [&ended, order, tag](TObject*) {
+    EXPECT_EQ(::GetCurrentThreadId(), Application().MainThreadId());
+    if (order != nullptr) order->push_back(tag);
+    ++ended;
+  };
+  loader->Start();
+}
+
+bool RunLoader(TRSSHandler& handler) {
+  std::atomic<int> ended{0};
+  StartLoader(handler, ended);
+  return PumpUntil([&] { return ended == 1; });
+}
+
+// One registry value as it was, put back at the end of a test.
+class SavedValue {
+ public:
+  SavedValue(HKEY key, const wchar_t* name) : key_(key), name_(name) {
+    DWORD size = 0;
+    if (::RegQueryValueExW(key_, name_, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+      data_.resize(size);
+      ::RegQueryValueExW(key_, name_, nullptr, &type_, data_.data(), &size);
+      present_ = true;
+    }
+  }
+  ~SavedValue() {
+    if (present_) {
+      ::RegSetValueExW(key_, name_, 0, type_, data_.data(), static_cast<DWORD>(data_.size()));
+    } else {
+      ::RegDeleteValueW(key_, name_);
+    }
+  }
+
+ private:
+  HKEY key_;
+  const wchar_t* name_;
+  DWORD type_ = 0;
+  std::vector<BYTE> data_;
+  bool present_ = false;
+};
+
+// The per-user Internet settings for one test.
+class InternetSettings {
+ public:
+  InternetSettings() {
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key_, nullptr);
+    enable_.emplace(key_, L"ProxyEnable");
+    server_.emplace(key_, L"ProxyServer");
+  }
+  ~InternetSettings() {
+    enable_.reset();
+    server_.reset();
+    ::RegCloseKey(key_);
+  }
+  void SetEnable(std::optional<DWORD> value) {
+    if (value) {
+      ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+    } else {
+      ::RegDeleteValueW(key_, L"ProxyEnable");
+    }
+  }
+  void SetEnableText(const std::wstring& text) { SetString(L"ProxyEnable", text); }
+  void SetServer(std::optional<std::string> value) {
+    if (value) {
+      SetString(L"ProxyServer", ToWide(*value));
+    } else {
+      ::RegDeleteValueW(key_, L"ProxyServer");
+    }
+  }
+
+ private:
+  void SetString(const wchar_t* name, const std::wstring& text) {
+    ::RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  }
+  HKEY key_ = nullptr;
+  std::optional<SavedValue> enable_;
+  std::optional<SavedValue> server_;
+};
+
+int ProxyPort() {
+  const char* port = std::getenv("MQ_TINYPROXY_PORT");
+  return port != nullptr ? std::atoi(port) : 0;
+}
+
+TEST(LoaderProxy, InternetSettingsDecideTheRoute) {
+  const int proxyPort = ProxyPort();
+  ASSERT_GT(proxyPort, 0) << "run through tests/http/with-tinyproxy.sh (ctest does)";
+  const std::string proxy = "127.0.0.1:" + std::to_string(proxyPort);
+  struct Case {
+    const char* name;
+    std::optional<DWORD> enable;
+    std::optional<std::string> server;
+    bool viaProxy;
+  };
+  const Case cases[] = {
+      {"enabled host:port", 1, proxy, true},
+      {"disabled, server present", 0, proxy, false},
+      {"per-protocol form", 1, "http=" + proxy + ";https=" + proxy, false},
+      {"ProxyEnable missing", std::nullopt, proxy, false},
+      {"ProxyServer missing", 1, std::nullopt, false},
+      {"server without a colon", 1, "127.0.0.1", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InternetSettings settings;
+    settings.SetEnable(c.enable);
+    settings.SetServer(c.server);
+    // tinyproxy refuses 127.0.0.1 as a destination, so the feed is served from 127.0.0.2.
+    LoopbackServer server(Serve(Feed("Route", 2)), "127.0.0.2");
+    test::TRecordingReporter reporter;
+    TRSSHandler handler(&reporter);
+    handler.SetUrl(server.Url("/route.xml"));
+
+    auto* loader = new TRssLoader(handler);
+    EXPECT_EQ(loader->Client().AccessType(), c.viaProxy ? wHttpAt_NAMED_PROXY : wHttpAt_NO_PROXY);
+    std::atomic<int> ended{0};
+    loader->OnTerminate = [&ended](TObject*) { ++ended; };
+    if (c.viaProxy) {
+      auto& params = const_cast<TALWinHttpClient&>(loader->Client()).ProxyParams();
+      EXPECT_EQ(params.ProxyServer(), "127.0.0.1");
+      EXPECT_EQ(params.ProxyPort(), proxyPort);
+      EXPECT_EQ(params.ProxyBypass(), "<local>");
+    }
+    loader->Start();
+    ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
+
+    EXPECT_EQ(handler.Items().Count(), 2);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].headers.find("tinyproxy") != std::string::npos, c.viaProxy) << requests[0].headers;
+    EXPECT_TRUE(reporter.messages.empty());
+  }
+}
+
+TEST(LoaderProxy, ProxyEnableOfAnotherTypeFailsTheCreation) {
+  InternetSettings settings;
+  settings.SetEnableText(L"1");
+  settings.SetServer("127.0.0.1:8080");
+  TRSSHandler handler;
+  try {
+    TRssLoader* loader = new TRssLoader(handler);
+    loader->FreeOnTerminate = false;
+    delete loader;
+    FAIL() << "no error";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Invalid data type for 'ProxyEnable'");
+  }
+}
+
+TEST(LoaderProxy, MissingKeyMeansNoProxy) {
+  EXPECT_EQ(ReadInternetProxy(HKEY_CURRENT_USER, L"Software\\Marquelle Tests\\No Such Key"), TLoaderProxy{});
+}
+
+TEST(Loader, EmptyAddressEndsWithoutADownload) {
+  test::TRecordingReporter reporter;
+  TRSSHandler handler(&reporter);
+  handler.LoadFromText(Feed("Kept", 3));
+  ASSERT_TRUE(handler.Url().empty());
+  ASSERT_TRUE(RunLoader(handler)) << "the end event did not come";
+  EXPECT_EQ(handler.Items().Count(), 3);
+  EXPECT_EQ(handler.Title(), "Kept");
+  EXPECT_TRUE(reporter.messages.empty());
+}
+
+TEST(Loader, FailedDownloadsEmptyTheFeedSilently) {
+  std::string refused;
+  {
+    LoopbackServer gone(Serve(""));
+    refused = gone.Url("/feed.xml");
+  }
+  LoopbackServer server([](const LoopbackServer::Request& r) {
+    if (r.target == "/500") return Reply{500, "Internal Server Error", {}, Feed("Error page", 1)};
+    if (r.target == "/404") return Reply{404, "Not Found", {}, ""};
+    if (r.target == "/html") return Reply{200, "OK", {"Content-Type: text/html"}, "<html><body>hi</body></html>"};
+    return Reply{200, "OK", {}, ""};
+  });
+  struct Case {
+    const char* name;
+    std::string url;
+  };
+  const Case cases[] = {
+      {"connection refused", refused},
+      {"status 500", server.Url("/500")},
+      {"status 404", server.Url("/404")},
+      {"not a feed", server.Url("/html")},
+      {"empty body", server.Url("/empty")},
+      {"unresolvable name", "http://no-such-host.invalid/feed.xml"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TRecordingReporter reporter;
+    TRSSHandler handler(&reporter);
+    handler.SetUrl(c.url);
+    handler.LoadFromText(Feed("Old", 2));
+    ASSERT_EQ(handler.Items().Count(), 2);
+    ASSERT_TRUE(RunLoader(handler)) << "the end event did not come";
+    EXPECT_EQ(handler.Items().Count(), 0);
+    EXPECT_EQ(handler.CurrentIndex(), -1);
+    EXPECT_TRUE(reporter.messages.empty());
+  }
+}
+
+TEST(Loader, TwoLoadersInQuickSuccession) {
+  // /slow answers after a pause; /fast at once. Each first request of /same is slow, the
+  // second fast.
+  std::atomic<int> sameCount{0};
+  LoopbackServer server([&](const LoopbackServer::Request& r) {
+    if (r.target == "/slow") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      return Reply{200, "OK", {}, Feed("Slow", 3)};
+    }
+    if (r.target == "/same") {
+      if (++sameCount == 1) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return Reply{200, "OK", {}, Feed("Same first", 3)};
+      }
+      return Reply{200, "OK", {}, Feed("Same second", 2)};
+    }
+    return Reply{200, "OK", {}, Feed("Fast", 2)};
+  });
+  auto requested = [&](const std::string& target) {
+    for (const auto& r : server.Requests())
+      if (r.target == target) return true;
+    return false;
+  };
+
+  {
+    SCOPED_TRACE("the user moved on to another feed: the left feed's late result is dropped");
+    TRSSHandler handler;
+    std::atomic<int> ended{0};
+    std::vector<std::string> order;
+    handler.SetUrl(server.Url("/slow"));
+    StartLoader(handler, ended, &order, "slow");
+    ASSERT_TRUE(PumpUntil([&] { return requested("/slow"); }));
+    handler.SetUrl(server.Url("/fast"));
+    StartLoader(handler, ended, &order, "fast");
+    ASSERT_TRUE(PumpUntil([&] { return ended == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"fast", "slow"}));
+    EXPECT_EQ(handler.Title(), "Fast");
+    EXPECT_EQ(handler.Items().Count(), 2);
+  }
+  {
+    SCOPED_TRACE("two loads of the same feed: the last to finish decides");
+    TRSSHandler handler;
+    std::atomic<int> ended{0};
+    std::vector<std::string> order;
+    handler.SetUrl(server.Url("/same"));
+    StartLoader(handler, ended, &order, "first");
+    ASSERT_TRUE(PumpUntil([&] { return requested("/same"); }));
+    StartLoader(handler, ended, &order, "second");
+    ASSERT_TRUE(PumpUntil([&] { return ended == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"second", "first"}));
+    EXPECT_EQ(handler.Title(), "Same first");
+    EXPECT_EQ(handler.Items().Count(), 3);
+  }
+}
+
+TEST(Loader, BodiesBeyondSixteenMebibytesCountAsFailed) {
+  const std::string feed = Feed("Big", 1);
+  struct Case {
+    const char* name;
+    std::size_t size;
+    int items;
+  };
+  const Case cases[] = {
+      {"exactly 16 MiB", kMaxFeedBytes, 1},
+      {"one byte more", kMaxFeedBytes + 1, 0},
+      {"17 MiB", kMaxFeedBytes + 1024 * 1024, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server(Serve(feed + std::string(c.size - feed.size(), ' ')));
+    test::TRecordingReporter reporter;
+    TRSSHandler handler(&reporter);
+    handler.SetUrl(server.Url("/big.xml"));
+    handler.LoadFromText(Feed("Old", 2));
+    ASSERT_TRUE(RunLoader(handler)) << "the end event did not come";
+    EXPECT_EQ(handler.Items().Count(), c.items);
+    EXPECT_TRUE(reporter.messages.empty());
+  }
+}
+
+}  // namespace
+}  // namespace mq

@@ -136,38 +136,40 @@ void TALScrollingText::Rebuild() {
 }
 
 void TALScrollingText::BuildCoverage() {
-  const std::size_t n = std::size_t(strip_.Width()) * strip_.Height();
-  coverage_.assign(n, 0);
-  if (n == 0) return;
+  const int sw = strip_.Width(), sh = strip_.Height();
+  covered_.assign(std::size_t(sh), {});
+  if (sw == 0 || sh == 0) return;
   const std::uint32_t bg = ColorToPixel(ColorToRgb(backgroundColor_));
   const std::uint32_t st = ColorToPixel(stencil_);
   backgroundPixel_ = bg;
-  const std::uint32_t* px = strip_.Bits();
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t p = px[i] & 0xFFFFFF;
-    if (p == bg) continue;
-    if (p == st) {
-      coverage_[i] = 0xFFFFFF;
-      continue;
-    }
-    // Per channel: where the pixel lies between the background and the stencil colour.
-    int cov[3];
-    int sum = 0, usable = 0;
-    for (int c = 0; c < 3; ++c) {
-      const int shift = c * 8;
-      const int b = int((bg >> shift) & 0xFF), s = int((st >> shift) & 0xFF), v = int((p >> shift) & 0xFF);
-      if (std::abs(s - b) < 24) {
-        cov[c] = -1;
+  for (int y = 0; y < sh; ++y) {
+    const std::uint32_t* row = strip_.ScanLine(y);
+    for (int x = 0; x < sw; ++x) {
+      const std::uint32_t p = row[x] & 0xFFFFFF;
+      if (p == bg) continue;
+      if (p == st) {
+        covered_[y].push_back({x, 0xFFFFFF});
         continue;
       }
-      cov[c] = std::clamp((v - b) * 255 / (s - b), 0, 255);
-      sum += cov[c];
-      ++usable;
+      // Per channel: where the pixel lies between the background and the stencil colour.
+      int cov[3];
+      int sum = 0, usable = 0;
+      for (int c = 0; c < 3; ++c) {
+        const int shift = c * 8;
+        const int b = int((bg >> shift) & 0xFF), s = int((st >> shift) & 0xFF), v = int((p >> shift) & 0xFF);
+        if (std::abs(s - b) < 24) {
+          cov[c] = -1;
+          continue;
+        }
+        cov[c] = std::clamp((v - b) * 255 / (s - b), 0, 255);
+        sum += cov[c];
+        ++usable;
+      }
+      const int mean = usable ? sum / usable : 255;
+      std::uint32_t packed = 0;
+      for (int c = 0; c < 3; ++c) packed |= std::uint32_t(cov[c] < 0 ? mean : cov[c]) << (c * 8);
+      if (packed != 0) covered_[y].push_back({x, packed});
     }
-    const int mean = usable ? sum / usable : 255;
-    std::uint32_t packed = 0;
-    for (int c = 0; c < 3; ++c) packed |= std::uint32_t(cov[c] < 0 ? mean : cov[c]) << (c * 8);
-    coverage_[i] = packed;
   }
 }
 
@@ -180,22 +182,28 @@ void TALScrollingText::Compose() {
   for (int y = 0; y < h; ++y) {
     std::uint32_t* out = frame_.ScanLine(y);
     const std::uint32_t* fade = fade_.ScanLine(y);
-    std::memcpy(out, fade, std::size_t(w) * 4);
+    // Outside the strip the fade shows; over it the strip's opaque pixels ...
+    if (x0 > 0) std::memcpy(out, fade, std::size_t(x0) * 4);
+    if (x1 < w) std::memcpy(out + x1, fade + x1, std::size_t(w - x1) * 4);
     if (x0 >= x1) continue;
-    const std::uint32_t* cov = coverage_.data() + std::size_t(y) * sw + (x0 - offset_);
-    for (int x = x0; x < x1; ++x, ++cov) {
-      const std::uint32_t c = *cov;
-      if (c == 0) {
-        out[x] = bg;
-      } else if (c != 0xFFFFFF) {
-        const std::uint32_t f = out[x];
-        std::uint32_t mixed = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-          const int a = int((c >> shift) & 0xFF), b = int((bg >> shift) & 0xFF), t = int((f >> shift) & 0xFF);
-          mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << shift;
-        }
-        out[x] = mixed;
+    std::memcpy(out + x0, strip_.ScanLine(y) + (x0 - offset_), std::size_t(x1 - x0) * 4);
+    // ... and through the glyphs the fade, in the measure they cover the pixel.
+    const std::vector<Covered>& row = covered_[std::size_t(y)];
+    auto it = std::lower_bound(row.begin(), row.end(), x0 - offset_,
+                               [](const Covered& c, int x) { return c.x < x; });
+    for (; it != row.end() && it->x + offset_ < x1; ++it) {
+      const int x = it->x + offset_;
+      const std::uint32_t c = it->coverage, f = fade[x];
+      if (c == 0xFFFFFF) {
+        out[x] = f;
+        continue;
       }
+      std::uint32_t mixed = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        const int a = int((c >> shift) & 0xFF), b = int((bg >> shift) & 0xFF), t = int((f >> shift) & 0xFF);
+        mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << shift;
+      }
+      out[x] = mixed;
     }
   }
 }

@@ -83,9 +83,14 @@ class TALScrollingText : public TGraphicControl {
 
   TTimer* timer_ = nullptr;  // owned as a component
   TBitmap strip_, fade_, frame_;
-  // Per strip pixel, how much of each channel the glyphs cover (0 background .. 255
-  // stencil), in the DIB channel layout; 0 and 0xFFFFFF are the common cases.
-  std::vector<std::uint32_t> coverage_;
+  // The strip pixels the glyphs touch, row by row in order of x, with how much of each
+  // channel they cover (0 background .. 255 stencil, in the DIB channel layout). All other
+  // strip pixels are opaque and copied as they are.
+  struct Covered {
+    int x;
+    std::uint32_t coverage;
+  };
+  std::vector<std::vector<Covered>> covered_;
   std::uint32_t backgroundPixel_ = 0;
 };
 

@@ -43,12 +43,12 @@ void WideByCharacter(UINT cp, std::string_view piece, std::wstring& wide) {
 
 void AppendWideAsUtf8(std::string& out, const std::wstring& wide) {
   if (wide.empty()) return;
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                    nullptr, nullptr);
   const size_t base = out.size();
   out.resize(base + static_cast<size_t>(n));
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data() + base,
-                      n, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data() + base, n,
+                      nullptr, nullptr);
 }
 
 class TCodePageConverter final : public TCharsetConverter {
@@ -71,7 +71,8 @@ class TCodePageConverter final : public TCharsetConverter {
       while (end < bytes.size() && !IsCutPoint(static_cast<unsigned char>(bytes[end]))) ++end;
       if (end < bytes.size()) ++end;  // the cut point belongs to this piece
       const std::string_view piece = bytes.substr(start, end - start);
-      if (!WideFrom(cp, piece.data(), static_cast<int>(piece.size()), wide)) WideByCharacter(cp, piece, wide);
+      if (!WideFrom(cp, piece.data(), static_cast<int>(piece.size()), wide))
+        WideByCharacter(cp, piece, wide);
       start = end;
     }
     AppendWideAsUtf8(out, wide);

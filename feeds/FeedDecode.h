@@ -11,9 +11,9 @@ enum class TCodePage : unsigned {
   Utf8 = 65001,
   Utf16LE = 1200,
   Utf16BE = 1201,
-  ShiftJis = 932,   // Shift_JIS with the Windows extensions
-  Gbk = 936,        // GB2312 and GBK
-  Uhc = 949,        // EUC-KR with the Windows extensions
+  ShiftJis = 932,  // Shift_JIS with the Windows extensions
+  Gbk = 936,       // GB2312 and GBK
+  Uhc = 949,       // EUC-KR with the Windows extensions
   Big5 = 950,
   Windows1250 = 1250,
   Windows1251 = 1251,
@@ -64,7 +64,8 @@ std::string_view DeclaredEncoding(std::string_view bytes);
 // UTF-8 when the bytes are valid UTF-8; else the converter's ANSI code page. A converter
 // without GB18030 reads such a document as GBK, its two-byte subset. Undecodable
 // bytes become U+FFFD. `used`, when given, receives the code page that was applied.
-std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter, TCodePage* used = nullptr);
+std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter,
+                            TCodePage* used = nullptr);
 std::string DecodeFeedBytes(std::string_view bytes);
 
 // Helpers the converters share.

@@ -1,7 +1,7 @@
 // The native build's failure reporter: one line on standard error.
-#include <cstdio>
-
 #include "feeds/FeedFailure.h"
+
+#include <cstdio>
 
 namespace mq {
 

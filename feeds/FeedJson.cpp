@@ -8,7 +8,8 @@ namespace mq {
 
 namespace {
 
-void Member(std::string& out, const char* indent, const char* name, std::string_view value, bool last = false) {
+void Member(std::string& out, const char* indent, const char* name, std::string_view value,
+            bool last = false) {
   out += indent;
   AppendJsonString(out, name);
   out += ": ";

@@ -207,7 +207,8 @@ std::string CleanFeedText(std::string_view text) {
   size_t i = 0;
   for (;;) {
     size_t lt = FindChar(text, '<', i);
-    while (lt != npos && (lt + 1 >= text.size() || text[lt + 1] != '!')) lt = FindChar(text, '<', lt + 1);
+    while (lt != npos && (lt + 1 >= text.size() || text[lt + 1] != '!'))
+      lt = FindChar(text, '<', lt + 1);
     if (lt == npos) {
       out.append(text, i, npos);
       break;
@@ -226,7 +227,13 @@ std::string CleanFeedText(std::string_view text) {
       if (end == npos) break;
       i = end + 3;
     } else {
-      const size_t end = FindChar(text, '>', lt + 2);
+      size_t end = FindChar(text, '>', lt + 2);
+      // A document type with an internal subset ends after its "]", not at the first ">".
+      const size_t subset = FindChar(text, '[', lt + 2);
+      if (end != npos && subset < end && HasMarkerAt(text, lt, "<!DOCTYPE")) {
+        const size_t close = FindChar(text, ']', subset + 1);
+        end = close == npos ? npos : FindChar(text, '>', close + 1);
+      }
       if (end == npos) {
         out.append(text, lt, npos);
         break;
@@ -260,7 +267,8 @@ std::string StripHtmlTags(std::string_view text) {
   size_t lt = npos, gt = npos;
   bool ltFound = false, gtFound = false;
   for (;;) {
-    const size_t pipe = FindChar(text, '|', pipes.empty() ? segment : std::max(segment, pipes.back() + 1));
+    const size_t pipe =
+        FindChar(text, '|', pipes.empty() ? segment : std::max(segment, pipes.back() + 1));
     if (pipe != npos) pipes.push_back(pipe);
     size_t cursor = segment;
     for (;;) {

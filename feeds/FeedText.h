@@ -17,7 +17,8 @@ bool IsFeedText(std::string_view text);
 
 // Prepares an accepted feed text for the XML document, in one pass from the start: comments
 // are deleted, each CDATA section becomes its content as escaped text (so markup inside it
-// stays text), other declarations such as a document type are deleted, and whatever follows
+// stays text), other declarations such as a document type (with its internal subset) are
+// deleted, and whatever follows
 // the document element's end tag is cut off. A comment or declaration without its closing
 // marker is left as it is (the document then fails to parse); a CDATA section without one
 // runs to the end of the text.

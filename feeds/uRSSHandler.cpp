@@ -47,7 +47,8 @@ std::vector<const TALXMLNode*> ItemsOf(const TALXMLNode& parent) {
 
 bool IsRdfRoot(const TALXMLNode& root) {
   const std::string local = root.LocalName();
-  return local.size() == 3 && (local[0] | 0x20) == 'r' && (local[1] | 0x20) == 'd' && (local[2] | 0x20) == 'f';
+  return local.size() == 3 && (local[0] | 0x20) == 'r' && (local[1] | 0x20) == 'd' &&
+         (local[2] | 0x20) == 'f';
 }
 
 }  // namespace
@@ -139,8 +140,9 @@ void TRSSHandler::Parse() {
     const char* name;
     std::string* field;
   };
-  for (const ChannelField& f : {ChannelField{"title", &title_}, ChannelField{"description", &description_},
-                                ChannelField{"link", &link_}}) {
+  for (const ChannelField& f :
+       {ChannelField{"title", &title_}, ChannelField{"description", &description_},
+        ChannelField{"link", &link_}}) {
     if (const TALXMLNode* child = FindField(*channel, f.name)) *f.field = child->Text();
   }
 

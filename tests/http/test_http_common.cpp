@@ -194,6 +194,8 @@ TEST(Cookie, CookieTextCases) {
       {"a", "b", "", "", 36585.0, false, "a=b; expires=Tue, 29-Feb-2000 00:00:00 GMT"},
       {"a", "b", "", "", 0.0, false, "a=b; expires=Sat, 30-Dec-1899 00:00:00 GMT"},
       {"a", "b", "", "", -0.5, false, "a=b; expires=Sat, 30-Dec-1899 12:00:00 GMT"},
+      // A time that rounds to the next midnight carries into the next day.
+      {"a", "b", "", "", 44356.9999999999, false, "a=b; expires=Thu, 10-Jun-2021 00:00:00 GMT"},
       {"a", "b", "", "", 2.0 + 1.0 / 86400 * 3661, false,
        "a=b; expires=Mon, 01-Jan-1900 01:01:01 GMT"},
   };

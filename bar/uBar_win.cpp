@@ -7,6 +7,9 @@
 
 namespace mq {
 
+// The shell's record has the platform's own size: 48 bytes in a 64-bit build (36 in 32-bit).
+static_assert(sizeof(void*) != 8 || sizeof(APPBARDATA) == 48);
+
 namespace {
 
 using bar::BarPoint;

@@ -480,6 +480,37 @@ TEST_F(AppBarWin, EveryBorderOfTheDockedBarIsAPlainBorder) {
   EXPECT_EQ(::SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(midX, w.bottom - 1)), HTBOTTOM);
 }
 
+TEST_F(AppBarWin, FormDescriptionSetsThePlainFieldsWithoutApplyingThem) {
+  Owned<TestBar> b = CreateOwnedForm<TestBar>();
+  b->LoadFromText(
+      "object frBar: TAppBar\n"
+      "  Flags = [abfAllowTop, abfAllowBottom]\n"
+      "  TaskEntry = abtHide\n"
+      "  AutoHide = True\n"
+      "  AlwaysOnTop = False\n"
+      "  SlideEffect = False\n"
+      "  SlideTime = 150\n"
+      "  HorzSizeInc = 0\n"
+      "  VertSizeInc = 0\n"
+      "  HorzDockSize = 24\n"
+      "  VertDockSize = 40\n"
+      "end\n");
+  EXPECT_EQ(b->Flags().Byte(), (TAppBarFlags{abfAllowTop, abfAllowBottom}.Byte()));
+  EXPECT_EQ(b->TaskEntry(), abtHide);
+  EXPECT_TRUE(b->AutoHide());
+  EXPECT_FALSE(b->AlwaysOnTop());
+  EXPECT_FALSE(b->SlideEffect());
+  EXPECT_EQ(b->SlideTime(), 150);
+  EXPECT_EQ(b->HorzSizeInc(), 0);
+  EXPECT_EQ(b->VertSizeInc(), 0);
+  EXPECT_EQ(b->HorzDockSize(), 24);
+  EXPECT_EQ(b->VertDockSize(), 40);
+  EXPECT_EQ(b->StoredEdge(), abeFloat);
+  EXPECT_FALSE(b->HandleAllocated());
+  EXPECT_TRUE(b->calls->empty());
+  EXPECT_THROW(b->LoadFromText("object frBar: TAppBar\n  TaskEntry = abtSometimes\nend\n"), EFormTextError);
+}
+
 class TestWatcher : public TSWResChange {
  public:
   explicit TestWatcher(TComponent* owner) : TSWResChange(owner) {}

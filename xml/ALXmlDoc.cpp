@@ -3,6 +3,7 @@
 #include "xml/ALXmlDoc.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <streambuf>
@@ -92,6 +93,12 @@ int Depth(const TALXMLNode* node) noexcept {
   int depth = 0;
   for (const TALXMLNode* p = node->ParentNode(); p; p = p->ParentNode()) ++depth;
   return depth;
+}
+
+// File names are UTF-8 like every other text; on Windows the path becomes UTF-16, so a name
+// outside the ANSI code page still opens.
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::string Repeat(const std::string& s, int times) {
@@ -701,7 +708,7 @@ void TALXMLDocument::Load() {
     Parse(*stream);
     source_ = Source::Stream;
   } else if (!file_name_.empty()) {
-    std::ifstream file(file_name_, std::ios::in | std::ios::binary);
+    std::ifstream file(PathOf(file_name_), std::ios::in | std::ios::binary);
     if (!file) throw std::runtime_error("Cannot open file \"" + file_name_ + "\"");
     Parse(file);
     source_ = Source::File;
@@ -732,7 +739,7 @@ void TALXMLDocument::SaveToStream(std::ostream& stream) const { Node()->SaveToSt
 void TALXMLDocument::SaveToFile(const std::string& fileName) const {
   const TALXMLNode* node = Node();
   const std::string& name = fileName.empty() ? file_name_ : fileName;
-  std::ofstream file(name, std::ios::out | std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathOf(name), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file) throw std::runtime_error("Cannot create file \"" + name + "\"");
   node->SaveToStream(file);
   file.flush();

@@ -151,12 +151,20 @@ class DocFiles : public ::testing::Test {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string PathOf(const char* name) const { return (dir_ / name).string(); }
+  // A UTF-8 name inside the test's folder, as UTF-8.
+  std::string PathOf(const char* utf8) const {
+    const std::string name(utf8);
+    const std::u8string full = (dir_ / std::u8string(name.begin(), name.end())).u8string();
+    return std::string(full.begin(), full.end());
+  }
+  static std::filesystem::path Native(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  }
   static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    std::ofstream(Native(path), std::ios::binary) << text;
   }
   static std::string Read(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(Native(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
   }
   std::filesystem::path dir_;
@@ -194,6 +202,19 @@ TEST_F(DocFiles, LoadSaveAndAutoSaveThroughFileName) {
   EXPECT_EQ(Read(PathOf("copy.xml")), Read(path));
   doc.SaveToFile();
   EXPECT_EQ(Read(path), Read(PathOf("copy.xml")));
+}
+
+TEST_F(DocFiles, FileNamesAreUtf8) {
+  const std::string name = PathOf("\xE6\x96\xB0\xE9\x97\xBB-caf\xC3\xA9.xml");  // 新闻-café.xml
+  TALXMLDocument doc;
+  doc.LoadFromXML("<r>\xC3\xA9</r>");
+  doc.SaveToFile(name);
+  const auto path = dir_ / std::filesystem::path(u8"\u65B0\u95FB-caf\u00E9.xml");
+  EXPECT_TRUE(std::filesystem::exists(path)) << "the file carries the intended name";
+  TALXMLDocument back;
+  back.SetFileName(name);
+  back.SetActive(true);
+  EXPECT_EQ(back.DocumentElement()->Text(), "\xC3\xA9");
 }
 
 TEST_F(DocFiles, LinesAndFileNameExcludeEachOther) {

@@ -1,0 +1,122 @@
+// uMain (Windows): TfrMain, the program's one window. An application bar docked to the top
+// of the screen that holds, from left to right, the start button, the feed title, the
+// previous-item button, the scrolling ticker and the next-item button over a tiled
+// background. Its components are declared in the form description "FRMAIN" (app/res/
+// frMain.dfm); the decisions of its flow are TMainFlow's (app/MainLogic.h), and this class
+// carries them out on the controls, the reload timer and the loader threads.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/MainLogic.h"
+#include "app/Settings_win.h"
+#include "app/uRSSLinkItem.h"
+#include "bar/SWResChange.h"
+#include "bar/uBar.h"
+#include "feeds/uRSSHandler.h"
+#include "gui/StdCtrls_win.h"
+#include "image/PngImage_win.h"
+#include "ticker/ALScrollingText_win.h"
+#include "ticker/EsTile_win.h"
+
+namespace mq {
+
+class TRssLoader;
+
+// Registers every component class the main window's description names. Idempotent.
+void RegisterMainWindowClasses();
+
+class TfrMain : public TAppBar {
+ public:
+  explicit TfrMain(TComponent* owner);
+  ~TfrMain() override;
+
+  std::wstring ResourceName() const override { return L"FRMAIN"; }
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  // --- Components of the description.
+  TEsTile* imgBckg = nullptr;
+  TALScrollingText* lblTicker = nullptr;
+  TImage* imgStart = nullptr;
+  TLabel* lblTitle = nullptr;
+  TImage* imgPrevRssItem = nullptr;
+  TImage* imgNextRssItem = nullptr;
+  TPngImageCollection* pngImages = nullptr;
+  TTimer* tmrReload = nullptr;
+  TSWResChange* ResChanger = nullptr;
+  // Joined by later work: sysTray (TCHTrayIcon, popup menu pmTray), pmRSS and pmTray
+  // (TBcBarPopupMenu, with the submenu mnuRSSFeeds), netDetect (TQNetDetect) and hintStart
+  // (TALHintBalloonControl).
+
+  // --- State.
+  bool FirstRun() const { return flow_ ? flow_->FirstRun() : true; }
+  bool Loading() const { return flow_ && flow_->Loading(); }
+  const std::string& ConfigFile() const noexcept { return configFile_; }
+  const std::string& DefaultUrl() const noexcept { return defaultUrl_; }
+  int LastConfigPage = 0;
+  static constexpr unsigned char DefaultReloadMinutes = 5;
+  TRSSLinkList DefaultLinks;
+  TRSSLinkList CustomLinks;
+  TRSSHandler* Feed() const noexcept { return feed_.get(); }
+
+  // --- Operations.
+  void NewLoader(bool start);
+  void StartLoader();
+  void LoaderFinished();
+  void ShowCurrentItem();
+  void LayoutTicker();
+  void LoadSettings();
+  void SaveState();
+
+  // --- Handlers wired by the description.
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void lblTickerTextScrolled(TObject* Sender);
+  void imgNextRssItemClick(TObject* Sender);
+  void imgPrevRssItemClick(TObject* Sender);
+  void lblTickerClick(TObject* Sender);
+  void lblTitle_Click(TObject* Sender);
+  void imgStartClick(TObject* Sender);
+  void imgBckgMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void tmrReloadTimer(TObject* Sender);
+  void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+  // The tray menu's close command: ends the application and closes the window. Until the
+  // tray menu exists, only the end-of-session query runs it.
+  void mnuCloseClick(TObject* Sender);
+
+ private:
+  class TFeedState;
+  class TView;
+  friend class TView;
+
+  // What the flow asks of the window (TView forwards to these).
+  void SetTicker(const std::string& text, const std::string& hint);
+  void SetTitle(const std::string& caption, const std::string& hint);
+  void ShowQuickStartBalloon();
+  void OpenLink(const std::string& link);
+  void RestartReloadTimer();
+  void EnsureAlwaysOnTop();
+  void CreateLoader();
+  void StartLoaderThread();
+
+  void FormCreateSteps();
+  void FitBackground();
+  // The ticker's font as the settings know it, and back.
+  TTickerFont TickerFont() const;
+  void SetTickerFont(const TTickerFont& font);
+
+  std::string configFile_;
+  std::string defaultUrl_;
+  std::unique_ptr<TRSSHandler> feed_;
+  std::unique_ptr<TFeedState> feedState_;
+  std::unique_ptr<TView> view_;
+  std::unique_ptr<TMainFlow> flow_;
+  std::unique_ptr<TWinProfileFile> settingsFile_;
+  TRssLoader* loader_ = nullptr;  // the loader created last; it frees itself once started
+};
+
+}  // namespace mq

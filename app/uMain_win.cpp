@@ -1,0 +1,337 @@
+#include "app/uMain.h"
+
+#include <shellapi.h>
+
+#include "base/Utf.h"
+#include "feeds/FeedText.h"
+#include "feeds/uRSSLoader.h"
+
+namespace mq {
+
+void RegisterMainWindowClasses() {
+  RegisterGuiClasses();
+  RegisterImageClasses();
+  RegisterTickerClasses();
+  RegisterBarClasses();
+}
+
+// The current feed as the flow sees it.
+class TfrMain::TFeedState final : public IFeedState {
+ public:
+  explicit TFeedState(TRSSHandler& feed) : feed_(feed) {}
+  int CurrentIndex() const override { return feed_.CurrentIndex(); }
+  int ItemCount() const override { return feed_.Items().Count(); }
+  std::string ItemTitle() const override { return Item() ? Item()->Title() : std::string(); }
+  std::string ItemDescription() const override { return Item() ? Item()->Description() : std::string(); }
+  std::string ItemLink() const override { return Item() ? Item()->Link() : std::string(); }
+  std::string ChannelTitle() const override { return feed_.Title(); }
+  std::string ChannelLink() const override { return feed_.Link(); }
+  void SetUrl(std::string_view url) override { feed_.SetUrl(url); }
+  void SelectNext() override { feed_.SelectNext(); }
+  void SelectPrevious() override { feed_.SelectPrevious(); }
+
+ private:
+  const TRSSItem* Item() const { return feed_.CurrentItem(); }
+  TRSSHandler& feed_;
+};
+
+// What the flow does through the window.
+class TfrMain::TView final : public IMainView {
+ public:
+  explicit TView(TfrMain& form) : form_(form) {}
+  void SetTicker(const std::string& text, const std::string& hint) override { form_.SetTicker(text, hint); }
+  void SetTitle(const std::string& caption, const std::string& hint) override { form_.SetTitle(caption, hint); }
+  void LayoutTicker() override { form_.LayoutTicker(); }
+  void ShowQuickStartBalloon() override { form_.ShowQuickStartBalloon(); }
+  void OpenLink(const std::string& link) override { form_.OpenLink(link); }
+  void RestartReloadTimer() override { form_.RestartReloadTimer(); }
+  void SetReloadInterval(std::uint32_t ms) override { form_.tmrReload->SetInterval(ms); }
+  void EnsureAlwaysOnTop() override { form_.EnsureAlwaysOnTop(); }
+  void CreateLoader() override { form_.CreateLoader(); }
+  void StartLoader() override { form_.StartLoaderThread(); }
+
+ private:
+  TfrMain& form_;
+};
+
+namespace {
+
+std::string DecodeForDisplay(std::string_view text) { return DecodeCharRefs(text); }
+
+}  // namespace
+
+TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
+  Handler("FormCreate", this, &TfrMain::FormCreate);
+  Handler("FormShow", this, &TfrMain::FormShow);
+  Handler("FormDestroy", this, &TfrMain::FormDestroy);
+  Handler("lblTickerTextScrolled", this, &TfrMain::lblTickerTextScrolled);
+  Handler("imgNextRssItemClick", this, &TfrMain::imgNextRssItemClick);
+  Handler("imgPrevRssItemClick", this, &TfrMain::imgPrevRssItemClick);
+  Handler("lblTickerClick", this, &TfrMain::lblTickerClick);
+  Handler("lblTitle_Click", this, &TfrMain::lblTitle_Click);
+  Handler("imgStartClick", this, &TfrMain::imgStartClick);
+  Handler("imgBckgMouseMove", this, &TfrMain::imgBckgMouseMove);
+  Handler("tmrReloadTimer", this, &TfrMain::tmrReloadTimer);
+  Handler("ResChangerResChanged", this, &TfrMain::ResChangerResChanged);
+
+  DeclareField("imgBckg", imgBckg);
+  DeclareField("lblTicker", lblTicker);
+  DeclareField("imgStart", imgStart);
+  DeclareField("lblTitle", lblTitle);
+  DeclareField("imgPrevRssItem", imgPrevRssItem);
+  DeclareField("imgNextRssItem", imgNextRssItem);
+  DeclareField("pngImages", pngImages);
+  DeclareField("tmrReload", tmrReload);
+  DeclareField("ResChanger", ResChanger);
+}
+
+TfrMain::~TfrMain() = default;
+
+// ---- start-up and shut-down ----------------------------------------------------------------
+
+void TfrMain::FormCreate(TObject*) {
+  // An error here (typically unreadable proxy settings while the first loader is made, the
+  // last step) goes to the application's handler; the window opens all the same.
+  try {
+    FormCreateSteps();
+  } catch (...) {
+    Application().HandleCurrentException(this);
+  }
+}
+
+void TfrMain::FormCreateSteps() {
+  // 1. Hint timing.
+  TApplication& app = Application();
+  app.HintHidePause = 20000;
+  app.HintPause = 200;
+  app.HintShortPause = 40;
+  app.HintColor = static_cast<TColor>(0x00FFECD9);
+  app.HintSettingsChanged();
+
+  // 2. The bar: docked at the top, always on top, without a task-bar entry.
+  SetTop(0);
+  SetTaskEntry(abtHide);
+  SetFlags({abfAllowTop, abfAllowBottom});
+  SetHorzSizeInc(0);
+  SetVertSizeInc(0);
+  SetEdge(abeTop);
+  SetAlwaysOnTop(true);
+  // The background covers the whole client area whatever size the shell gives the bar.
+  // (Its anchors alone are not enough: the window's first sizes while the bar is applied
+  // leave it a few pixels wide.)
+  OnResize = [this](TObject*) { FitBackground(); };
+  FitBackground();
+
+  // 3. Start button.
+  imgStart->SetLeft(4);
+  imgStart->SetTop(2);
+  imgStart->Picture().SetGraphic(&pngImages->Items(0).PngImage);
+
+  // 4. Reload timer: 5 minutes until the settings say otherwise.
+  tmrReload->SetInterval(300000);
+  tmrReload->SetEnabled(true);
+
+  // 5. Navigation buttons.
+  imgPrevRssItem->Picture().SetGraphic(&pngImages->Items(1).PngImage);
+  imgNextRssItem->Picture().SetGraphic(&pngImages->Items(2).PngImage);
+
+  // 6. The tray icon's hint is the application title: joins with the tray icon.
+
+  // 8. (7, FirstRun, is set with the flow below, before anything reads it.)
+  LayoutTicker();
+
+  // 9. The hidden application window goes under the desktop's program manager window.
+  ::SetParent(app.Handle(), ::FindWindowA("Progman", nullptr));
+
+  // 10. State, feed and the flow over them.
+  configFile_ = ConfigFileFor(ExecutablePath());
+  DefaultLinks.Clear();
+  CustomLinks.Clear();
+  defaultUrl_ = DefaultFeedUrl();
+  feed_ = std::make_unique<TRSSHandler>();
+  feedState_ = std::make_unique<TFeedState>(*feed_);
+  view_ = std::make_unique<TView>(*this);
+  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
+  flow_->SetFirstRun(true);
+
+  // 11. Settings.
+  LoadSettings();
+
+  // 12. The quick-start menu (pmRSS) and the tray menu's feed submenu (mnuRSSFeeds) are
+  // built here from DefaultLinks and CustomLinks: joins with the feed menus.
+
+  // 13. The first loader, started when the window is first shown.
+  NewLoader(false);
+}
+
+void TfrMain::FitBackground() {
+  if (imgBckg != nullptr) imgBckg->SetBounds(0, 0, ClientWidth(), ClientHeight());
+}
+
+void TfrMain::FormShow(TObject*) { StartLoader(); }
+
+void TfrMain::FormDestroy(TObject*) {
+  SaveState();
+  feed_.reset();
+  CustomLinks.Clear();
+  DefaultLinks.Clear();
+}
+
+void TfrMain::LoadSettings() {
+  settingsFile_ = std::make_unique<TWinProfileFile>(configFile_);
+  TSettings s = mq::LoadSettings(*settingsFile_, defaultUrl_, TickerFont());
+  if (s.FileExists) flow_->SetFirstRun(false);
+  feed_->SetUrl(s.Url);
+  LastConfigPage = s.LastConfigPage;
+  tmrReload->SetInterval(s.ReloadIntervalMs);
+  DefaultLinks = std::move(s.DefaultLinks);
+  CustomLinks = std::move(s.CustomLinks);
+  SetTickerFont(s.TickerFont);
+}
+
+void TfrMain::SaveState() {
+  if (!settingsFile_ || !feed_) return;
+  try {
+    mq::SaveState(*settingsFile_, feed_->Url(), tmrReload->Interval(), CustomLinks);
+  } catch (...) {
+    Application().HandleCurrentException(this);
+  }
+}
+
+TTickerFont TfrMain::TickerFont() const {
+  const TFont& f = lblTicker->Font();
+  TTickerFont font;
+  font.Name = f.Name();
+  font.Size = f.Size();
+  font.Color = static_cast<std::uint32_t>(f.Color());
+  font.Italic = (f.Style() & fsItalic) != 0;
+  font.Bold = (f.Style() & fsBold) != 0;
+  font.Underline = (f.Style() & fsUnderline) != 0;
+  font.StrikeOut = (f.Style() & fsStrikeOut) != 0;
+  return font;
+}
+
+void TfrMain::SetTickerFont(const TTickerFont& font) {
+  TFont& f = lblTicker->Font();
+  f.SetName(font.Name);
+  f.SetSize(font.Size);
+  f.SetColor(static_cast<TColor>(font.Color));
+  f.SetStyle((font.Italic ? fsItalic : 0) | (font.Bold ? fsBold : 0) | (font.Underline ? fsUnderline : 0) |
+             (font.StrikeOut ? fsStrikeOut : 0));
+}
+
+LRESULT TfrMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_QUERYENDSESSION) {
+    // The session ends the program the way its close command does; the state is written
+    // when the window is destroyed.
+    try {
+      mnuCloseClick(this);
+    } catch (...) {
+      Application().HandleCurrentException(this);
+    }
+  }
+  return TAppBar::WndProc(msg, wp, lp);
+}
+
+void TfrMain::mnuCloseClick(TObject*) {
+  Application().Terminate();
+  Close();
+}
+
+// ---- loaders ---------------------------------------------------------------------------------
+
+void TfrMain::NewLoader(bool start) { flow_->NewLoader(start); }
+
+void TfrMain::StartLoader() {
+  if (flow_) flow_->StartLoader();
+}
+
+void TfrMain::CreateLoader() {
+  auto* loader = new TRssLoader(*feed_);
+  loader->OnTerminate = [this](TObject*) { LoaderFinished(); };
+  loader_ = loader;
+}
+
+void TfrMain::StartLoaderThread() {
+  // The flow starts only the loader created last and only once; a started loader may have
+  // freed itself already, so it is never touched again.
+  if (TRssLoader* loader = std::exchange(loader_, nullptr)) loader->Start();
+}
+
+void TfrMain::LoaderFinished() {
+  if (flow_) flow_->LoaderFinished();
+}
+
+void TfrMain::ShowCurrentItem() { flow_->ShowCurrentItem(); }
+
+// ---- what the flow shows ---------------------------------------------------------------------
+
+void TfrMain::SetTicker(const std::string& text, const std::string& hint) {
+  lblTicker->SetText(text);
+  lblTicker->SetHint(hint);
+}
+
+void TfrMain::SetTitle(const std::string& caption, const std::string& hint) {
+  lblTitle->SetCaption(caption);
+  lblTitle->SetHint(hint);
+}
+
+void TfrMain::LayoutTicker() {
+  lblTicker->SetVisible(false);
+  lblTicker->SetShowHint(true);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const TTickerLayout l =
+      ComputeTickerLayout(lblTitle->Left(), lblTitle->Width(), imgPrevRssItem->Width(), work.right - work.left);
+  imgPrevRssItem->SetLeft(l.PrevLeft);
+  imgNextRssItem->SetLeft(l.NextLeft);
+  lblTicker->SetBounds(l.TickerLeft, lblTicker->Top(), l.TickerWidth, lblTicker->Height());
+  lblTicker->SetPixelJump(kTickerPixelJump);
+  lblTicker->SetSpeed(kTickerSpeedMs);
+  lblTicker->SetVisible(true);
+}
+
+void TfrMain::ShowQuickStartBalloon() {
+  // The quick-start balloon (hintStart, kBalloonTitle and kBalloonText at imgStart, best
+  // width 300, arrow position 0 first) joins with the balloon component.
+}
+
+void TfrMain::OpenLink(const std::string& link) {
+  ::ShellExecuteW(::GetDesktopWindow(), L"open", ToWide(link).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TfrMain::RestartReloadTimer() {
+  tmrReload->SetEnabled(false);
+  tmrReload->SetEnabled(true);
+}
+
+void TfrMain::EnsureAlwaysOnTop() {
+  if (!AlwaysOnTop()) SetAlwaysOnTop(true);
+}
+
+// ---- handlers --------------------------------------------------------------------------------
+
+void TfrMain::lblTickerTextScrolled(TObject*) { flow_->TextScrolled(); }
+void TfrMain::imgNextRssItemClick(TObject*) { flow_->NextClicked(); }
+void TfrMain::imgPrevRssItemClick(TObject*) { flow_->PreviousClicked(); }
+void TfrMain::lblTickerClick(TObject*) { flow_->TickerClicked(); }
+void TfrMain::lblTitle_Click(TObject*) { flow_->TitleClicked(lblTitle->Hint()); }
+
+void TfrMain::imgStartClick(TObject*) {
+  // A plain store: it takes effect when the bar is next applied.
+  SetAlwaysOnTop(false);
+  // Then the quick-start menu pmRSS pops up at (Left, Height - 3): joins with the feed menus.
+}
+
+void TfrMain::imgBckgMouseMove(TObject*, TShiftState, int, int) {
+  TCustomForm* main = Application().MainForm();
+  if (main == nullptr) return;
+  HWND h = main->Handle();
+  if (::GetForegroundWindow() != h) ::SetForegroundWindow(h);
+}
+
+void TfrMain::tmrReloadTimer(TObject*) { flow_->ReloadTimerTick(); }
+
+void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
+
+}  // namespace mq

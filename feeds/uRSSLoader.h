@@ -15,8 +15,8 @@
 
 namespace mq {
 
-// A registry value that exists but cannot be read as the type asked for.
-class ERegistryException : public std::runtime_error {
+// A value of the Internet settings that exists but cannot be read as the type asked for.
+class EInternetSettingsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -27,7 +27,7 @@ inline constexpr const wchar_t* kInternetSettingsKey =
 
 // Reads "ProxyEnable" and "ProxyServer" under `root`\`path` and applies the proxy rule
 // (LoaderProxyFromSettings). A missing key or value means no proxy; a value of another type
-// than REG_DWORD (ProxyEnable) or a string (ProxyServer) raises ERegistryException
+// than REG_DWORD (ProxyEnable) or a string (ProxyServer) raises EInternetSettingsError
 // "Invalid data type for '<name>'".
 TLoaderProxy ReadInternetProxy(HKEY root = HKEY_CURRENT_USER, const wchar_t* path = kInternetSettingsKey);
 

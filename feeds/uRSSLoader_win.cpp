@@ -16,7 +16,7 @@ struct RegKeyTraits {
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
 [[noreturn]] void InvalidType(std::string_view name) {
-  throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+  throw EInternetSettingsError("Invalid data type for '" + std::string(name) + "'");
 }
 
 std::optional<bool> ReadBoolValue(HKEY key, const wchar_t* name) {
@@ -27,7 +27,7 @@ std::optional<bool> ReadBoolValue(HKEY key, const wchar_t* name) {
   if (r == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (r == ERROR_MORE_DATA || (r == ERROR_SUCCESS && (type != REG_DWORD || size != sizeof value)))
     InvalidType(FromWide(name));
-  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   return value != 0;
 }
 
@@ -36,12 +36,12 @@ std::string ReadStringValue(HKEY key, const wchar_t* name) {
   DWORD size = 0;
   LONG r = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
   if (r == ERROR_FILE_NOT_FOUND) return std::string();
-  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   if (type != REG_SZ && type != REG_EXPAND_SZ) InvalidType(FromWide(name));
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
   DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-  if (r != ERROR_SUCCESS) throw ERegistryException("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   std::wstring_view text(buffer.data(), bytes / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
   return FromWide(text);

@@ -196,7 +196,7 @@ TEST(LoaderProxy, ProxyEnableOfAnotherTypeFailsTheCreation) {
     loader->FreeOnTerminate = false;
     delete loader;
     FAIL() << "no error";
-  } catch (const ERegistryException& e) {
+  } catch (const EInternetSettingsError& e) {
     EXPECT_STREQ(e.what(), "Invalid data type for 'ProxyEnable'");
   }
 }

@@ -6,6 +6,8 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "xml/ALXmlDoc.h"
@@ -116,24 +118,28 @@ void ExtractHeaderFields(std::string_view s, std::vector<std::string>& fields) {
   // Join a name and a value separated by blanks: `name = value`, `name= value`,
   // `name =value`. Each join needs only the tokens it uses, so the last attribute of a tag
   // joins like any other.
-  size_t k = 0;
-  while (k < fields.size()) {
-    std::string& t = fields[k];
+  // One pass, compacting in place: a joined entry is written at `w`, never ahead of `k`.
+  const size_t tokens = fields.size();
+  size_t w = 0;
+  for (size_t k = 0; k < tokens;) {
+    std::string t = std::move(fields[k]);
     const bool hasEquals = t.find('=') != std::string::npos;
-    if (!hasEquals && k + 2 < fields.size() && fields[k + 1] == "=") {
+    if (!hasEquals && k + 2 < tokens && fields[k + 1] == "=") {
       t += '=';
       t += fields[k + 2];
-      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(k + 1),
-                   fields.begin() + static_cast<std::ptrdiff_t>(k + 3));
-    } else if (hasEquals && t.back() == '=' && k + 1 < fields.size()) {
+      k += 3;
+    } else if (hasEquals && t.back() == '=' && k + 1 < tokens) {
       t += fields[k + 1];
-      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(k + 1));
-    } else if (!hasEquals && k + 1 < fields.size() && fields[k + 1].front() == '=') {
+      k += 2;
+    } else if (!hasEquals && k + 1 < tokens && fields[k + 1].front() == '=') {
       t += fields[k + 1];
-      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(k + 1));
+      k += 2;
+    } else {
+      k += 1;
     }
-    ++k;
+    fields[w++] = std::move(t);
   }
+  fields.resize(w);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -182,6 +188,8 @@ class TALXMLDocument::Reader {
   bool keep_blank_text_ = false;
   std::string scratch_;
   std::vector<std::string> fields_;
+  static constexpr size_t kIndexedAttributes = 16;
+  std::unordered_set<std::string_view> seen_names_;  // views of attribute nodes' names
   std::vector<std::string> event_attributes_;
 };
 
@@ -374,6 +382,11 @@ void TALXMLDocument::Reader::ReadStartTag() {
   const std::string_view attributeText = content.substr(split);
   if (!attributeText.empty()) {
     ExtractHeaderFields(attributeText, fields_);
+    // Setting an attribute looks its name up among those already set (names and local names).
+    // A tag with very many attributes keeps those names in a set, so that a new name is added
+    // without a linear search.
+    const bool indexed = fields_.size() > kIndexedAttributes;
+    if (indexed) seen_names_.clear();
     for (const std::string& field : fields_) {
       const size_t eq = field.find('=');
       const std::string_view name = std::string_view(field).substr(0, eq);
@@ -383,7 +396,16 @@ void TALXMLDocument::Reader::ReadStartTag() {
         ParseError();
       DecodeInto(scratch_, value.data() + 1, value.size() - 2);
       if (wantEvent) event_attributes_.push_back(std::string(name) + "=" + scratch_);
-      element->SetAttributes(name, std::move(scratch_));
+      if (indexed && !seen_names_.count(name)) {
+        auto attr = std::make_unique<TALXmlAttributeNode>(&doc_, std::string(name));
+        const TALXMLNode* raw = attr.get();
+        attr->SetText(std::move(scratch_));
+        element->AttributeNodes()->Add(std::move(attr));
+        seen_names_.insert(raw->NodeName());
+        seen_names_.insert(LocalNameOf(*raw));
+      } else {
+        element->SetAttributes(name, std::move(scratch_));
+      }
       scratch_.clear();
     }
   }

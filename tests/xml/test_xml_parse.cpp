@@ -163,6 +163,24 @@ TEST(parse_attributes, FormsThatParse) {
   }
 }
 
+TEST(parse_attributes, ManyAttributesKeepTheLookupRules) {
+  // Small and large tags (the reader indexes the names of large ones) give the same result: a
+  // repeated name updates its attribute, and a name matching another's local name updates
+  // that one.
+  for (int count : {3, 40, 20000}) {
+    std::string tag = "<r";
+    for (int i = 0; i < count; ++i) tag += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    tag += " a1 = 'again' x:b=\"p\" b=\"q\" b:a2=\"r\"/>";
+    auto doc = Load(tag);
+    TALXMLNode* r = doc->DocumentElement();
+    EXPECT_EQ(r->AttributeNodes()->Count(), count + 2) << count;
+    EXPECT_EQ(r->Attributes("a1"), "again") << count;
+    EXPECT_EQ(r->AttributeNodes()->Get("x:b")->Text(), "q") << count;
+    EXPECT_EQ(r->AttributeNodes()->Last()->NodeName(), "b:a2") << count;
+    EXPECT_EQ(r->Attributes("a2"), "2") << count << ": the first match by local name";
+  }
+}
+
 TEST(parse_attributes, TextAfterAQuotedGreaterThanStaysText) {
   auto doc = Load("<r><a href=\"x>y\">text</a></r>");
   TALXMLNode* a = doc->DocumentElement()->ChildNodes()->Get("a");

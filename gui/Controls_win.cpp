@@ -367,9 +367,16 @@ void TWinControl::DestroyHandle() {
   backWidth_ = backHeight_ = 0;
 }
 
+namespace {
+// Marks the framework's own windows, so FromHandle never mistakes another window's user data.
+constexpr wchar_t kOwnerProperty[] = L"MqWinControl";
+}
+
 TWinControl* TWinControl::FromHandle(HWND hwnd) noexcept {
-  if (!hwnd || reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &StaticWndProc) return nullptr;
-  return reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!hwnd) return nullptr;
+  void* owner = ::GetPropW(hwnd, kOwnerProperty);
+  if (!owner || owner != reinterpret_cast<void*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) return nullptr;
+  return static_cast<TWinControl*>(owner);
 }
 
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -377,6 +384,7 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
   if (msg == WM_NCCREATE) {
     self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    ::SetPropW(hwnd, kOwnerProperty, self);
     if (self) self->handle_ = hwnd;
   } else {
     self = reinterpret_cast<TWinControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -390,6 +398,7 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
     if (msg == WM_NCCREATE) result = TRUE;
   }
   if (msg == WM_NCDESTROY) {
+    ::RemovePropW(hwnd, kOwnerProperty);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_ = nullptr;
     self->captureControl_ = self->hoverControl_ = nullptr;

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     std::fprintf(f, "{\n  \"context\": {\n    \"executable\": \"ticker_bench.exe\",\n    \"num_cpus\": %lu,\n",
                  si.dwNumberOfProcessors);
     std::fprintf(f, "    \"ticker_width\": 1920,\n    \"ticker_height\": 24,\n    \"text_width\": %d,\n", textWidth);
-    std::fprintf(f, "    \"library_build_type\": \"release\"\n  },\n  \"benchmarks\": [\n");
+    std::fprintf(f, "    \"library_build_type\": \"RelWithDebInfo (-O2)\"\n  },\n  \"benchmarks\": [\n");
     for (std::size_t i = 0; i < results.size(); ++i) {
       const Result& r = results[i];
       std::fprintf(f,

@@ -49,7 +49,23 @@ struct FormValue {
   std::vector<std::uint8_t> binary;       // Binary
   std::vector<FormProperties> items;      // Collection: one property list per item
   int line = 0;                           // where the value starts (1-based)
+
+  // Declared here and defaulted below, where FormValue is complete: `items` holds FormValue
+  // again, and some standard libraries check completeness when the members are instantiated.
+  FormValue();
+  FormValue(const FormValue&);
+  FormValue(FormValue&&) noexcept;
+  FormValue& operator=(const FormValue&);
+  FormValue& operator=(FormValue&&) noexcept;
+  ~FormValue();
 };
+
+inline FormValue::FormValue() = default;
+inline FormValue::FormValue(const FormValue&) = default;
+inline FormValue::FormValue(FormValue&&) noexcept = default;
+inline FormValue& FormValue::operator=(const FormValue&) = default;
+inline FormValue& FormValue::operator=(FormValue&&) noexcept = default;
+inline FormValue::~FormValue() = default;
 
 struct FormObject {
   std::string name;       // component name, may be empty

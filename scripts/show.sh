@@ -3,7 +3,8 @@
 #   scripts/show.sh EXE [args...]
 # With a display ($DISPLAY set, not under CI) it runs on that display until it is closed.
 # Without one it runs under Xvfb, takes a screenshot after $MQ_SHOT_DELAY seconds (default 6)
-# into screenshots/, ends the program and prints the screenshot's path.
+# into $MQ_SHOT (default screenshots/<program>-<time>.png), ends the program and prints the
+# screenshot's path.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -15,8 +16,9 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${MQ_SANDBOX:-}" ]; then
   MQ_USE_DISPLAY=1 exec "$here/sandbox.sh" --prefix "$prefix" -- /usr/lib/wine/wine64 "$exe" "$@"
 fi
 
-mkdir -p "$root/screenshots"
-shot="$root/screenshots/$(basename "$exe" .exe)-$(date +%Y%m%d-%H%M%S).png"
+shot=${MQ_SHOT:-$root/screenshots/$(basename "$exe" .exe)-$(date +%Y%m%d-%H%M%S).png}
+mkdir -p "$(dirname "$shot")"
+shot=$(realpath "$shot")
 export MQ_SHOT=$shot MQ_EXE=$exe MQ_SHOT_DELAY=${MQ_SHOT_DELAY:-6}
 "$here/sandbox.sh" --prefix "$prefix" -- bash -c '
   cd "$(dirname "$MQ_EXE")"

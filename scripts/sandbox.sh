@@ -68,11 +68,18 @@ if [ -z "${MQ_USE_DISPLAY:-}" ]; then
   export DISPLAY=":$(head -n1 "$displayfile")"
 fi
 
+# Waits until the prefix's wineserver has written everything and exited. A desktop process
+# that wineboot left behind can keep the server alive indefinitely: after a while it is ended
+# (the server still saves the registry as it shuts down).
+settle() {
+  timeout 60 "$wineserver" -w || { "$wineserver" -k 2>/dev/null || true; timeout 30 "$wineserver" -w || true; }
+}
+
 if [ ! -f "$prefix/.marquelle-ready" ]; then
   echo "sandbox: creating Wine prefix $prefix" >&2
   rm -rf "$prefix"
   "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
+  settle
   reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
   # Every program of the prefix runs in one 1024x768 virtual desktop with a task bar.
   reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
@@ -81,7 +88,7 @@ if [ ! -f "$prefix/.marquelle-ready" ]; then
   for face in 宋体 SimSun 'Microsoft YaHei' 微软雅黑; do
     reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'WenQuanYi Micro Hei'
   done
-  "$wineserver" -w
+  settle
   touch "$prefix/.marquelle-ready"
 fi
 

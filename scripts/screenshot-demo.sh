@@ -9,4 +9,4 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 demo=${1:-$root/out/windows/demo/marquelle_demo.exe}
 [ -f "$demo" ] || { echo "screenshot-demo: $demo not found (build the windows preset first)" >&2; exit 1; }
-CI=${CI:-headless} MQ_SHOT=${2:-$root/screenshots/demo.png} MQ_SHOT_DELAY=${3:-4} exec "$here/show.sh" "$demo"
+MQ_HEADLESS=1 MQ_SHOT=${2:-$root/screenshots/demo.png} MQ_SHOT_DELAY=${3:-4} exec "$here/show.sh" "$demo"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts a Windows program of the build inside the sandbox, the way a user would.
 #   scripts/show.sh EXE [args...]
-# With a display ($DISPLAY set, not under CI) it runs on that display until it is closed.
+# With a display ($DISPLAY set, not under CI, MQ_HEADLESS unset) it runs on that display until it is closed.
 # Without one it runs under Xvfb, takes a screenshot after $MQ_SHOT_DELAY seconds (default 6)
 # into $MQ_SHOT (default screenshots/<program>-<time>.png), ends the program and prints the
 # screenshot's path.
@@ -12,7 +12,7 @@ exe=$(realpath "$1")
 shift
 prefix=${MQ_WINEPREFIX:-$root/out/wineprefix}
 
-if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${MQ_SANDBOX:-}" ]; then
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}${MQ_HEADLESS:-}${MQ_SANDBOX:-}" ]; then
   MQ_USE_DISPLAY=1 exec "$here/sandbox.sh" --prefix "$prefix" -- /usr/lib/wine/wine64 "$exe" "$@"
 fi
 

@@ -3,10 +3,11 @@
 
 usage: summarize-tests.py RESULTS.tsv
 
-RESULTS.tsv has one line per stage: "<label>\t<results-dir or ->\t<ctest-build-dir or ->\t<extra passed>\t<extra failed>".
+RESULTS.tsv has one line per stage: "<label>\t<results-dir or ->\t<ctest-log or ->\t<extra passed>\t<extra failed>".
 Prints one line per stage and ends with the line "N passed, N failed".
 """
 import glob
+import re
 import os
 import sys
 import xml.etree.ElementTree as ET
@@ -32,16 +33,24 @@ def gtest_counts(results_dir):
     return passed, failed, skipped, seen
 
 
-def ctest_failures_without_report(build_dir, reported):
-    log = os.path.join(build_dir, "Testing", "Temporary", "LastTestsFailed.log")
-    missing = 0
-    if os.path.exists(log):
-        with open(log) as f:
+CTEST_LINE = re.compile(r"Test\s+#\d+: (\S+) [.*\s]*(.*?)\s+[\d.]+ sec")
+
+
+def ctest_without_report(ctest_log, reported):
+    """Tests that ctest ran but that left no GoogleTest report: plain command tests count
+    one each by their ctest result; a suite that died before writing its report fails."""
+    passed = failed = 0
+    if os.path.exists(ctest_log):
+        with open(ctest_log, errors="replace") as f:
             for line in f:
-                name = line.strip().split(":", 1)[-1]
-                if name and name not in reported:
-                    missing += 1
-    return missing
+                m = CTEST_LINE.search(line)
+                if not m or m.group(1) in reported:
+                    continue
+                if m.group(2) == "Passed":
+                    passed += 1
+                else:
+                    failed += 1
+    return passed, failed
 
 
 def main():
@@ -56,7 +65,8 @@ def main():
                 p, fl, s, seen = gtest_counts(results)
                 passed, failed, skipped = passed + p, failed + fl, s
                 if build != "-":
-                    failed += ctest_failures_without_report(build, seen)
+                    p, fl = ctest_without_report(build, seen)
+                    passed, failed = passed + p, failed + fl
             print(f"  {label:<10} {passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
             total_passed += passed
             total_failed += failed

@@ -43,11 +43,12 @@ run_ctest() {
   local preset=$1
   shift
   local results="out/$preset/test-results"
-  rm -rf "$results" "out/$preset/Testing/Temporary/LastTestsFailed.log"
+  rm -rf "$results"
   mkdir -p "$results"
   stage "test $preset"
-  "$here/sandbox.sh" "$@" -- ctest --preset "$preset" -j "$jobs" 2>&1 | tail -n 40
-  printf '%s\t%s\t%s\t0\t0\n' "$preset" "$results" "out/$preset" >>"$summary"
+  "$here/sandbox.sh" "$@" -- ctest --preset "$preset" -j "$jobs" >"out/$preset/ctest.log" 2>&1
+  grep -E 'tests passed|\*\*\*|Failed|Timeout|Not Run' "out/$preset/ctest.log" | tail -n 40
+  printf '%s\t%s\t%s\t0\t0\n' "$preset" "$results" "out/$preset/ctest.log" >>"$summary"
 }
 
 mkdir -p out

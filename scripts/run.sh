@@ -25,7 +25,7 @@ port=${MQ_DEMO_PORT:-18080}
 printf '[Global]\r\nUrl=http://127.0.0.1:%s/demo-feed.xml\r\nReload_Time=5\r\n' "$port" \
   >"$(dirname "$exe")/app.config"
 display_mode=0
-if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${MQ_SANDBOX:-}" ]; then display_mode=1; fi
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}${MQ_HEADLESS:-}${MQ_SANDBOX:-}" ]; then display_mode=1; fi
 export MQ_RUN_EXE=$exe MQ_RUN_PORT=$port MQ_RUN_DISPLAY=$display_mode MQ_RUN_ROOT=$root
 exec "$here/sandbox.sh" --net-only -- bash -c '
   set -euo pipefail

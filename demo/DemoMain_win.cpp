@@ -1,11 +1,13 @@
 // A small program that shows the ticker strip on its own: the bar's tiled background, the
 // start picture, the title, the previous and next buttons and a scrolling text cycling
-// through a few sample items, docked at the top of the screen as a 24-pixel strip.
+// through a few sample items, docked at the top of the screen as a 24-pixel application bar
+// with the main window's bar settings.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "bar/uBar.h"
 #include "gui/Forms_win.h"
 #include "gui/StdCtrls_win.h"
 #include "image/PngImage_win.h"
@@ -24,9 +26,9 @@ const std::vector<std::string> kItems = {
     "This is a demonstration of the ticker display: Tahoma 8 on the bar's glossy background",
 };
 
-class TfrDemo : public TForm {
+class TfrDemo : public TAppBar {
  public:
-  explicit TfrDemo(TComponent* owner) : TForm(owner) {
+  explicit TfrDemo(TComponent* owner) : TAppBar(owner) {
     DeclareField("imgBckg", imgBckg);
     DeclareField("imgStart", imgStart);
     DeclareField("lblTitle", lblTitle);
@@ -46,9 +48,15 @@ class TfrDemo : public TForm {
     imgStart->Picture().SetGraphic(&pngImages->Items(0).PngImage);
     imgPrevRssItem->Picture().SetGraphic(&pngImages->Items(1).PngImage);
     imgNextRssItem->Picture().SetGraphic(&pngImages->Items(2).PngImage);
-    RECT work;
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetBounds(work.left, work.top, work.right - work.left, 24);
+    // Docked to the top or the bottom edge only, not resizable, without a task-bar button,
+    // on top of other windows; the description gives the docked height.
+    SetTop(0);
+    SetTaskEntry(abtHide);
+    SetFlags({abfAllowTop, abfAllowBottom});
+    SetHorzSizeInc(0);
+    SetVertSizeInc(0);
+    SetEdge(abeTop);
+    SetAlwaysOnTop(true);
     LayoutTicker();
     ShowCurrentItem();
   }

@@ -75,21 +75,23 @@ settle() {
   timeout 60 "$wineserver" -w || { "$wineserver" -k 2>/dev/null || true; timeout 30 "$wineserver" -w || true; }
 }
 
-if [ ! -f "$prefix/.marquelle-ready" ]; then
+if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   echo "sandbox: creating Wine prefix $prefix" >&2
   rm -rf "$prefix"
   "$wine" wineboot -i >/dev/null 2>&1
   settle
   reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
-  # Every program of the prefix runs in one 1024x768 virtual desktop with a task bar.
+  # Every program of the prefix runs in one 1024x768 virtual desktop with a task bar
+  # (Wine shows the task bar only where EnableShell is set).
   reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
   reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
+  reg 'HKCU\Software\Wine\Explorer\Desktops\Default' /v EnableShell /t REG_DWORD /d 1
   # Chinese faces are drawn with the CJK font Debian provides.
   for face in 宋体 SimSun 'Microsoft YaHei' 微软雅黑; do
     reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'WenQuanYi Micro Hei'
   done
   settle
-  touch "$prefix/.marquelle-ready"
+  touch "$prefix/.marquelle-prefix-v2"
 fi
 
 "$wineserver" -p

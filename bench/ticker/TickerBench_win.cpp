@@ -4,7 +4,7 @@
 // QueryPerformanceCounter; it prints microseconds per operation and writes the results in
 // Google Benchmark's JSON shape.
 //
-//   ticker_bench.exe [result.json] [iterations]
+//   ticker_bench.exe [--benchmark_out=result.json] [--iterations=N]
 #include <windows.h>
 
 #include <algorithm>
@@ -65,8 +65,19 @@ Result Time(const std::string& name, long iterations, const std::function<void()
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* out = argc > 1 ? argv[1] : "ticker_bench.json";
-  const long iterations = argc > 2 ? std::atol(argv[2]) : 3000;
+  std::string out = "ticker_bench.json";
+  long iterations = 3000;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--benchmark_out=", 0) == 0) {
+      out = arg.substr(16);
+    } else if (arg.rfind("--iterations=", 0) == 0) {
+      iterations = std::max(1L, std::atol(arg.c_str() + 13));
+    } else if (arg.rfind("--benchmark_", 0) != 0) {  // other Google Benchmark flags are ignored
+      std::fprintf(stderr, "usage: ticker_bench [--benchmark_out=FILE] [--iterations=N]\n");
+      return 2;
+    }
+  }
   Application().Initialize();
 
   Owned<TForm> form = CreateOwnedForm<TForm>();
@@ -133,7 +144,7 @@ int main(int argc, char** argv) {
   std::printf("%-40s %12s %12s %12s\n", "benchmark", "real us", "cpu us", "min us");
   for (const Result& r : results) std::printf("%-40s %12.2f %12.2f %12.2f\n", r.name.c_str(), r.realUs, r.cpuUs, r.minUs);
 
-  if (FILE* f = std::fopen(out, "w")) {
+  if (FILE* f = std::fopen(out.c_str(), "w")) {
     SYSTEM_INFO si;
     ::GetSystemInfo(&si);
     std::fprintf(f, "{\n  \"context\": {\n    \"executable\": \"ticker_bench.exe\",\n    \"num_cpus\": %lu,\n",
@@ -151,7 +162,7 @@ int main(int argc, char** argv) {
     }
     std::fprintf(f, "  ]\n}\n");
     std::fclose(f);
-    std::printf("wrote %s\n", out);
+    std::printf("wrote %s\n", out.c_str());
   }
   return 0;
 }

@@ -84,12 +84,16 @@ else
   fail "bar not docked at the top: $bar"
 fi
 
+# The feed title changes when the first download has been handed over; the first item's
+# text then scrolls in from the right.
+out=$(probe title "Loopback 新闻" 60000) || true
+t_title=$(date +%s%N)
+[[ $out == found* ]] && pass "title shows the channel title" || fail "title does not show the channel title"
 expect_ticker "1/3 Storm nears the coast" 60000 "first item"
 t1=$(date +%s%N)
+title_ms=$(( (t_title - t0) / 1000000 ))
 first_ms=$(( (t1 - t0) / 1000000 ))
 shot 01-first-item
-out=$(probe title "Loopback 新闻" 5000) || true
-[[ $out == found* ]] && pass "title shows the channel title" || fail "title does not show the channel title"
 # A text the bar does not show must not be found.
 out=$(probe ticker "1/4 Storm nears the coast" 1500) || true
 [[ $out == missing* ]] && pass "a text that is not shown is not found" || fail "the probe found a text that is not shown"
@@ -142,7 +146,8 @@ program=
 
 {
   echo "figures:"
-  echo "  start to first item fully on screen: $first_ms ms"
+  echo "  start to the feed loaded (title on screen): $title_ms ms"
+  echo "  start to the first item's text wholly on screen: $first_ms ms"
   echo "  CPU over 60 s of scrolling: $cpu % of one core"
   echo "  memory: VmRSS $rss kB, peak VmHWM $hwm kB"
 } | tee -a "$log"

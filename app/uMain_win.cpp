@@ -168,7 +168,12 @@ void TfrMain::FitBackground() {
   if (imgBckg != nullptr) imgBckg->SetBounds(0, 0, ClientWidth(), ClientHeight());
 }
 
-void TfrMain::FormShow(TObject*) { StartLoader(); }
+void TfrMain::FormShow(TObject*) {
+  // Showing the main form shows the application window, which carries the task-bar button;
+  // the bar keeps none.
+  if (TaskEntry() == abtHide) ShowTaskBarButton(false);
+  StartLoader();
+}
 
 void TfrMain::FormDestroy(TObject*) {
   SaveState();

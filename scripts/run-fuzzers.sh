@@ -7,7 +7,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-build=$1
+build=$(realpath "$1")
 seconds=${2:-30}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -2,26 +2,12 @@
 
 #include <vector>
 
-#include "base/UniqueHandle.h"
 #include "base/Utf.h"
+#include "base/WinHandles_win.h"
 
 namespace mq {
 
 namespace {
-
-struct FileTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<FileTraits>;
-
-struct KeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueKey = UniqueHandle<KeyTraits>;
 
 constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
@@ -185,7 +171,7 @@ std::optional<std::string> TWinRegistryValues::ReadString(std::string_view name)
   HKEY raw = nullptr;
   if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
     return std::nullopt;
-  UniqueKey key(raw);
+  UniqueRegKey key(raw);
   const std::wstring wname = ToWide(name);
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key.Get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
@@ -205,7 +191,7 @@ std::optional<std::string> TWinRegistryValues::ReadString(std::string_view name)
 bool TWinRegistryValues::WriteString(std::string_view name, std::string_view value) {
   HKEY raw = nullptr;
   if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) return false;
-  UniqueKey key(raw);
+  UniqueRegKey key(raw);
   const std::wstring wvalue = ToWide(value);
   return RegSetValueExW(key.Get(), ToWide(name).c_str(), 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(wvalue.c_str()),
@@ -215,7 +201,7 @@ bool TWinRegistryValues::WriteString(std::string_view name, std::string_view val
 bool TWinRegistryValues::DeleteValue(std::string_view name) {
   HKEY raw = nullptr;
   if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) return false;
-  UniqueKey key(raw);
+  UniqueRegKey key(raw);
   return RegDeleteValueW(key.Get(), ToWide(name).c_str()) == ERROR_SUCCESS;
 }
 

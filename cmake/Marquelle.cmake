@@ -33,12 +33,14 @@ function(mq_add_executable name)
   target_link_libraries(${name} PRIVATE mq_options ${A_LIBS})
 endfunction()
 
-# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d]):
-# one GoogleTest executable, run by ctest as one test. Under the windows preset ctest runs
+# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d] [DESKTOP]):
+# one GoogleTest executable, run by ctest as one test. DESKTOP marks a suite that shows
+# windows on the shared test desktop or moves its mouse pointer: no two such suites run at
+# the same time, since one's windows would lie under the other's pointer. Under the windows preset ctest runs
 # it through the Wine emulator inside the test sandbox. Each run writes a GoogleTest XML
 # report into MQ_TEST_RESULTS, which the test command adds up.
 function(mq_add_test name)
-  cmake_parse_arguments(A "" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "DESKTOP" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS" ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
@@ -57,6 +59,9 @@ function(mq_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${A_TIMEOUT}
     ENVIRONMENT "GTEST_OUTPUT=xml:${report};MQ_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(A_DESKTOP)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK test_desktop)
+  endif()
 endfunction()
 
 # mq_add_fuzzer(name SOURCES ... [LIBS ...]): a libFuzzer target (fuzz preset only).

@@ -4,16 +4,10 @@
 #include <vector>
 
 #include "base/Utf.h"
+#include "base/WinHandles_win.h"
 
 namespace mq {
 namespace {
-
-struct RegKeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
 [[noreturn]] void InvalidType(std::string_view name) {
   throw EInternetSettingsError("Invalid data type for '" + std::string(name) + "'");

@@ -10,17 +10,10 @@
 #include <exception>
 #include <functional>
 
-#include "base/UniqueHandle.h"
+#include "base/WinHandles_win.h"
 #include "gui/Classes.h"
 
 namespace mq {
-
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 class TThread : public TObject {
  public:

@@ -64,6 +64,14 @@ function(mq_add_test name)
   endif()
 endfunction()
 
+# mq_hex_of(file var): the bytes of `file` as upper-case hex, for form descriptions that
+# carry pictures as binary data.
+function(mq_hex_of file var)
+  file(READ ${file} hex HEX)
+  string(TOUPPER "${hex}" hex)
+  set(${var} "${hex}" PARENT_SCOPE)
+endfunction()
+
 # mq_add_fuzzer(name SOURCES ... [LIBS ...]): a libFuzzer target (fuzz preset only).
 function(mq_add_fuzzer name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})

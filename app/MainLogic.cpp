@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Utf.h"
+
 namespace mq {
 
 TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode) {
@@ -11,13 +13,13 @@ TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode) {
   text += '/';
   text += std::to_string(feed.ItemCount());
   text += ' ';
-  text += decode(feed.ItemTitle());
-  return {std::move(text), decode(feed.ItemDescription())};
+  text += CutToCodePoints(decode(feed.ItemTitle()), kMaxTitleChars);
+  return {std::move(text), CutToCodePoints(decode(feed.ItemDescription()), kMaxDescriptionChars)};
 }
 
 TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode) {
   if (feed.CurrentIndex() < 0) return {std::string(kNoFeedTitle), std::string()};
-  return {decode(feed.ChannelTitle()), feed.ChannelLink()};
+  return {CutToCodePoints(decode(feed.ChannelTitle()), kMaxTitleChars), feed.ChannelLink()};
 }
 
 namespace {

@@ -5,6 +5,7 @@
 // what it decides through IMainView.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,12 @@ inline constexpr std::string_view kNoFeedTitle = "N/A";
 inline constexpr std::string_view kBalloonTitle = "快速启动菜单!";
 inline constexpr std::string_view kBalloonText =
     "点击此处通过 rss feeds 开始浏览. 你可以从任务栏菜单配置这个列表.";
+
+// The most characters shown of a title (in the ticker and as the feed title) and of an
+// item's description (the ticker's tool-tip); longer texts end in "…". A feed can carry
+// titles of megabytes, and every shown character costs drawing surface.
+inline constexpr std::size_t kMaxTitleChars = 1000;
+inline constexpr std::size_t kMaxDescriptionChars = 4000;
 
 // The ticker advances this many pixels per step, one step per kTickerSpeedMs.
 inline constexpr int kTickerPixelJump = 1;
@@ -78,9 +85,10 @@ struct TTextAndHint {
 };
 
 // The ticker's text and hint for the feed's state: "<index+1>/<count> <title>" with the
-// description as hint, or the no-feed text when there is no current item.
+// description as hint (each decoded, then cut for display), or the no-feed text when there
+// is no current item.
 TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode);
-// The feed title's caption and hint: the channel title (decoded) with the channel link
+// The feed title's caption and hint: the channel title (decoded, cut) with the channel link
 // (unchanged), or "N/A" with no hint when there is no current item.
 TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode);
 

@@ -16,6 +16,7 @@
 #include "app/uRSSLinkItem.h"
 #include "bar/SWResChange.h"
 #include "bar/uBar.h"
+#include "feeds/DeferredFailure.h"
 #include "feeds/uRSSHandler.h"
 #include "gui/StdCtrls_win.h"
 #include "image/PngImage_win.h"
@@ -111,6 +112,9 @@ class TfrMain : public TAppBar {
 
   std::string configFile_;
   std::string defaultUrl_;
+  // The feed's load failures, shown after the loader has ended (declared before feed_,
+  // which reports to it).
+  std::unique_ptr<TDeferredFailureReporter> failures_;
   std::unique_ptr<TRSSHandler> feed_;
   std::unique_ptr<TFeedState> feedState_;
   std::unique_ptr<TView> view_;

@@ -148,7 +148,8 @@ void TfrMain::FormCreateSteps() {
   DefaultLinks.Clear();
   CustomLinks.Clear();
   defaultUrl_ = DefaultFeedUrl();
-  feed_ = std::make_unique<TRSSHandler>();
+  failures_ = std::make_unique<TDeferredFailureReporter>(PlatformFailureReporter());
+  feed_ = std::make_unique<TRSSHandler>(failures_.get());
   feedState_ = std::make_unique<TFeedState>(*feed_);
   view_ = std::make_unique<TView>(*this);
   flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
@@ -265,6 +266,10 @@ void TfrMain::StartLoaderThread() {
 
 void TfrMain::LoaderFinished() {
   if (flow_) flow_->LoaderFinished();
+  // The error box of a failed load opens only now, with the ticker already showing the
+  // result: its message loop may run further hand-overs and ends, which then find Loading
+  // cleared and show no second box.
+  if (failures_) failures_->ShowPending();
 }
 
 void TfrMain::ShowCurrentItem() { flow_->ShowCurrentItem(); }

@@ -106,4 +106,32 @@ std::string FromWide(std::wstring_view utf16) {
   return out;
 }
 
+namespace {
+
+// The bytes of the character that starts at `at`: a lead byte with the continuation bytes
+// its length allows, else the one byte.
+std::size_t CharacterBytes(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
+  std::size_t n = 1;
+  while (n < length && at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+}  // namespace
+
+std::string CutToCodePoints(std::string_view utf8, std::size_t maxChars) {
+  static constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+  if (maxChars == 0) return std::string();
+  // Where the last character that fits before the ellipsis ends, and the count so far.
+  std::size_t keep = 0;
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < utf8.size(); ++count) {
+    if (count == maxChars) return std::string(utf8.substr(0, keep)) + std::string(kEllipsis);
+    at += CharacterBytes(utf8, at);
+    if (count + 1 < maxChars) keep = at;
+  }
+  return std::string(utf8);
+}
+
 }  // namespace mq

@@ -2,6 +2,7 @@
 // Win32 boundary, through these two conversions.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,11 @@ std::string FromWide(std::wstring_view utf16);
 
 // Appends the UTF-8 form of a code point; surrogates and values beyond U+10FFFF give U+FFFD.
 void AppendUtf8(std::string& out, char32_t cp);
+
+// The text cut to at most `maxChars` characters (code points) for display: when it is
+// longer, its first maxChars - 1 characters followed by "…" (U+2026). A sequence is never
+// split; in ill-formed text a byte that cannot belong to the sequence before it counts as
+// a character of its own, as ToWide shows it.
+std::string CutToCodePoints(std::string_view utf8, std::size_t maxChars);
 
 }  // namespace mq

@@ -39,6 +39,11 @@ void ApplyLoaderProxy(TALWinHttpClient& client, const TLoaderProxy& proxy);
 // The largest body a loader accepts; a longer download is stopped and counts as failed.
 inline constexpr std::size_t kMaxFeedBytes = 16u * 1024u * 1024u;
 
+// How long a loader's download may take as a whole (connecting, sending and receiving), so
+// that a server dripping bytes cannot keep a loader thread alive; past it the download
+// counts as failed.
+inline constexpr int kFeedDownloadDeadlineMs = 60000;
+
 // Downloads `url` with a GET and returns the body decoded to UTF-8 (DecodeFeedBytes). Any
 // failure, including a body longer than `maxBytes`, gives an empty text; nothing is thrown
 // but std::bad_alloc.

@@ -34,8 +34,9 @@ TLoaderProxy ReadInternetProxy(HKEY root = HKEY_CURRENT_USER, const wchar_t* pat
 class TRssLoader : public TThread {
  public:
   // Suspended, FreeOnTerminate set, one client of its own with the proxy of the Internet
-  // settings. Registry errors leave the constructor (see ReadInternetProxy).
-  explicit TRssLoader(TRSSHandler& handler);
+  // settings and `deadlineMs` for the whole download. Registry errors leave the constructor
+  // (see ReadInternetProxy).
+  explicit TRssLoader(TRSSHandler& handler, int deadlineMs = kFeedDownloadDeadlineMs);
   ~TRssLoader() override;
 
   // The loader's client, for inspection before the loader is started.

@@ -52,9 +52,10 @@ TLoaderProxy ReadInternetProxy(HKEY root, const wchar_t* path) {
   return LoaderProxyFromSettings(enable, server);
 }
 
-TRssLoader::TRssLoader(TRSSHandler& handler)
+TRssLoader::TRssLoader(TRSSHandler& handler, int deadlineMs)
     : handler_(handler), client_(std::make_unique<TALWinHttpClient>()) {
   FreeOnTerminate = true;
+  client_->SetTotalTimeout(deadlineMs);
   ApplyLoaderProxy(*client_, ReadInternetProxy());
 }
 

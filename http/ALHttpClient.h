@@ -116,6 +116,11 @@ class TALHTTPClient : public TALPersistent {
   void SetSendTimeout(int ms) { sendTimeout_ = ms; }
   int ReceiveTimeout() const { return receiveTimeout_; }
   void SetReceiveTimeout(int ms) { receiveTimeout_ = ms; }
+  // Milliseconds for a whole request, connecting, sending and receiving together: a server
+  // that answers a byte at a time never trips the time-outs above, which count per call.
+  // A request past it fails as timed out. 0 or less: no overall limit.
+  int TotalTimeout() const { return totalTimeout_; }
+  void SetTotalTimeout(int ms) { totalTimeout_ = ms; }
 
   // The largest request body sent in one piece, and the chunk size above it. A negative
   // value is ignored.
@@ -155,6 +160,7 @@ class TALHTTPClient : public TALPersistent {
   int connectTimeout_ = 0;
   int sendTimeout_ = 0;
   int receiveTimeout_ = 0;
+  int totalTimeout_ = 0;
   std::string url_;
   std::string userName_;
   std::string password_;

@@ -24,9 +24,17 @@ constexpr std::uint32_t kFlagEscapeDisable = 0x40;
 constexpr std::uint32_t kFlagEscapeDisableQuery = 0x80;
 constexpr std::uint32_t kFlagBypassProxyCache = 0x100;  // also WINHTTP_FLAG_REFRESH
 constexpr std::uint32_t kFlagSecure = 0x800000;
+constexpr std::uint32_t kOptionResolveTimeout = 2;
 constexpr std::uint32_t kOptionConnectTimeout = 3;
 constexpr std::uint32_t kOptionSendTimeout = 5;
 constexpr std::uint32_t kOptionReceiveTimeout = 6;
+constexpr std::uint32_t kOptionReceiveResponseTimeout = 7;
+// WinHTTP's own time-outs when none is set (name resolution has none).
+constexpr std::uint32_t kDefaultConnectTimeoutMs = 60000;
+constexpr std::uint32_t kDefaultSendTimeoutMs = 30000;
+constexpr std::uint32_t kDefaultReceiveTimeoutMs = 30000;
+constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
+constexpr std::uint32_t kErrorTimeout = 12002;
 constexpr std::uint32_t kOptionProxyUserName = 0x1002;
 constexpr std::uint32_t kOptionProxyPassword = 0x1003;
 constexpr std::uint32_t kOptionDisableFeature = 63;
@@ -279,9 +287,16 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
     RaiseLastError(h == nullptr);
     if (h != nullptr) request.Reset({&api_, h});
 
-    if (ConnectTimeout() > 0) SetDwordOption(h, kOptionConnectTimeout, static_cast<std::uint32_t>(ConnectTimeout()));
-    if (SendTimeout() > 0) SetDwordOption(h, kOptionSendTimeout, static_cast<std::uint32_t>(SendTimeout()));
-    if (ReceiveTimeout() > 0) SetDwordOption(h, kOptionReceiveTimeout, static_cast<std::uint32_t>(ReceiveTimeout()));
+    SetCallTimeout(h, kOptionConnectTimeout, ConnectTimeout(), kDefaultConnectTimeoutMs);
+    SetCallTimeout(h, kOptionSendTimeout, SendTimeout(), kDefaultSendTimeoutMs);
+    SetCallTimeout(h, kOptionReceiveTimeout, ReceiveTimeout(), kDefaultReceiveTimeoutMs);
+    if (deadline_) {
+      // Name resolution and the wait for the whole response head are held to the deadline
+      // too where the platform knows these options; elsewhere the calls above bound them.
+      const std::uint32_t left = CallTimeout(0, kNoTimeout);
+      api_.SetOption(h, kOptionResolveTimeout, &left, sizeof left);
+      api_.SetOption(h, kOptionReceiveResponseTimeout, &left, sizeof left);
+    }
 
     const TALHTTPClientProxyParams& proxy = ProxyParams();
     if (!proxy.ProxyUserName().empty()) SetStringOption(h, kOptionProxyUserName, proxy.ProxyUserName());
@@ -331,6 +346,7 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
       }
       // The response is received whether or not every chunk went out; a failure there
       // takes the place of the one that stopped the loop.
+      CheckDeadline();
       ok = api_.ReceiveResponse(h);
       RaiseLastError(!ok);
       if (pending) std::rethrow_exception(pending);
@@ -344,6 +360,7 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
       const auto length = static_cast<std::uint32_t>(body.size());
       bool ok = api_.SendRequest(h, body.empty() ? nullptr : body.data(), length, length, context);
       RaiseLastError(!ok);
+      CheckDeadline();
       ok = api_.ReceiveResponse(h);
       RaiseLastError(!ok);
     }
@@ -394,6 +411,13 @@ void TALWinHttpClient::ReadResponse(TALInternetHandle request, std::ostream& res
   std::vector<char> buffer;
   std::int64_t count = 0;
   for (;;) {
+    if (deadline_) {
+      // A server that sends a byte now and then satisfies every per-call time-out; the
+      // deadline is looked at between the reads, and each read may wait only what is left.
+      CheckDeadline();
+      const std::uint32_t left = CallTimeout(ReceiveTimeout(), kDefaultReceiveTimeoutMs);
+      api_.SetOption(request, kOptionReceiveTimeout, &left, sizeof left);
+    }
     std::uint32_t available = 0;
     bool ok = api_.QueryDataAvailable(request, &available);
     RaiseLastError(!ok);
@@ -408,9 +432,33 @@ void TALWinHttpClient::ReadResponse(TALInternetHandle request, std::ostream& res
   }
 }
 
+std::uint32_t TALWinHttpClient::CallTimeout(int configured, std::uint32_t platformDefault) const {
+  if (!deadline_) return configured > 0 ? static_cast<std::uint32_t>(configured) : 0;
+  using namespace std::chrono;
+  const auto left = duration_cast<milliseconds>(*deadline_ - steady_clock::now()).count();
+  const std::uint32_t own = configured > 0 ? static_cast<std::uint32_t>(configured) : platformDefault;
+  // At least 1 ms: 0 would mean no time-out at all to the platform.
+  return static_cast<std::uint32_t>(std::clamp<long long>(left, 1, own));
+}
+
+void TALWinHttpClient::SetCallTimeout(TALInternetHandle request, std::uint32_t option, int configured,
+                                      std::uint32_t platformDefault) {
+  const std::uint32_t ms = CallTimeout(configured, platformDefault);
+  if (ms > 0) SetDwordOption(request, option, ms);
+}
+
+void TALWinHttpClient::CheckDeadline() const {
+  if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
+    throw EALHTTPClientException::CreateFmt(0, "%s - URL:%s", ALWinHttpFallbackErrorText(kErrorTimeout), URL());
+  }
+}
+
 void TALWinHttpClient::PerformRequest(std::istream* requestData, std::ostream& responseContent,
                                       TALHTTPResponseHeader* responseHeader) {
   if (URL().empty()) throw EALHTTPClientException("Empty URL");
+  deadline_.reset();
+  if (TotalTimeout() > 0)
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(TotalTimeout());
   TALUniqueInternetHandle request = StartRequest(requestData);
   try {
     ReadResponse(request.Get().Handle, responseContent, responseHeader);

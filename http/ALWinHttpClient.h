@@ -4,9 +4,11 @@
 // Windows and over a recording stand-in in the native tests.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "http/ALHttpClient.h"
@@ -113,11 +115,20 @@ class TALWinHttpClient : public TALHTTPClient {
   std::string QueryHeaderText(TALInternetHandle request, std::uint32_t infoLevel);
   void SetDwordOption(TALInternetHandle request, std::uint32_t option, std::uint32_t value);
   void SetStringOption(TALInternetHandle request, std::uint32_t option, const std::string& value);
+  // The time-out of one platform call: the configured one (the platform's default when
+  // there is none), cut to what is left of the request's deadline; 0 leaves the platform's.
+  std::uint32_t CallTimeout(int configured, std::uint32_t platformDefault) const;
+  void SetCallTimeout(TALInternetHandle request, std::uint32_t option, int configured,
+                      std::uint32_t platformDefault);
+  // Fails the request as timed out once its deadline has passed.
+  void CheckDeadline() const;
 
   TALWinHttpApi& api_;
   TALUniqueInternetHandle openHandle_;
   TALUniqueInternetHandle connectHandle_;
   bool connected_ = false;
+  // The end of the request under way, when TotalTimeout is set.
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
   std::string urlHost_;
   std::string urlPath_;
   std::uint16_t urlPort_ = 80;

@@ -55,7 +55,7 @@ void TALScrollingText::SetLayout(TTextLayout l) {
 void TALScrollingText::SetTextDirection(TTextDirection d) {
   if (d == textDirection_) return;
   textDirection_ = d;
-  offset_ = StartOffset(d, Width(), strip_.Width());
+  offset_ = StartOffset(d, Width(), stripWidth_);
   Rebuild();
 }
 
@@ -79,17 +79,15 @@ bool TALScrollingText::FontChanged() {
 void TALScrollingText::Loaded() {
   TGraphicControl::Loaded();
   Rebuild();
-  offset_ = StartOffset(textDirection_, Width(), strip_.Width());
+  offset_ = StartOffset(textDirection_, Width(), stripWidth_);
 }
 
 void TALScrollingText::Rebuild() {
   if (Loading() || timer_ == nullptr) return;
   const int w = Width(), h = Height();
 
-  // 1. The text strip, filled with the background colour, in the control's font.
-  TCanvas& sc = strip_.Canvas();
-  sc.BrushColor = backgroundColor_;
-  strip_.Canvas().Font = Font();
+  // 1. The text measured in the control's font; the strip is the text with a control width
+  // of blank on each side.
   int textWidth = 0, textHeight = 0;
   {
     // Measured on a screen-compatible DC, so an empty strip can be measured too.
@@ -100,18 +98,23 @@ void TALScrollingText::Rebuild() {
     textWidth = extent.cx;
     textHeight = mc.TextHeight(text_.empty() ? std::string(" ") : text_);
   }
-  strip_.SetSize(textWidth + 2 * w, h);
-  if (!strip_.Empty()) sc.FillRect(RECT{0, 0, strip_.Width(), strip_.Height()});
+  stripWidth_ = textWidth + 2 * w;
+  textTop_ = TextTop(layout_, h, textHeight);
 
   // 2. The stencil colour: the strip's transparent colour and its font colour.
   stencil_ = StencilColorFor(Font().Color(), backgroundColor_);
+
+  // 3. The strip's bitmap holds the part of the strip around what is shown, at most two
+  // control widths, and is drawn again as the text scrolls out of it: a long text costs
+  // no more memory than a short one.
+  TCanvas& sc = strip_.Canvas();
+  sc.BrushColor = backgroundColor_;
+  sc.Font = Font();
+  strip_.SetSize(std::min(stripWidth_, kStripWindowWidths * w), h);
   strip_.SetTransparent(true);
   strip_.SetTransparentColor(stencil_);
   sc.Font.SetColor(stencil_);
-
-  // 3. The text at (control width, y).
-  if (!strip_.Empty()) sc.TextOut(w, TextTop(layout_, h, textHeight), text_);
-  ::GdiFlush();
+  stripOrigin_ = -1;
 
   // 4. The fade bitmap: the font colour, with the edge lines stepping from the background.
   fade_.Canvas().BrushColor = Font().Color();
@@ -131,8 +134,29 @@ void TALScrollingText::Rebuild() {
 
   // 5. The frame bitmap.
   frame_.SetSize(w, h);
-  BuildCoverage();
+  const int from = std::clamp(-offset_, 0, stripWidth_);
+  EnsureStripCovers(from, std::clamp(w - offset_, from, stripWidth_));
   Invalidate();
+}
+
+void TALScrollingText::EnsureStripCovers(int from, int to) {
+  const int window = strip_.Width();
+  if (stripOrigin_ >= 0 && from >= stripOrigin_ && to <= stripOrigin_ + window) return;
+  // Centred on what is needed, so the text scrolls half a control width either way before
+  // the window is drawn again.
+  DrawStrip(std::clamp(from - (window - (to - from)) / 2, 0, std::max(0, stripWidth_ - window)));
+}
+
+void TALScrollingText::DrawStrip(int origin) {
+  stripOrigin_ = origin;
+  if (!strip_.Empty()) {
+    TCanvas& sc = strip_.Canvas();
+    sc.FillRect(RECT{0, 0, strip_.Width(), strip_.Height()});
+    // The text begins a control width into the strip; GDI clips what lies outside.
+    sc.TextOut(Width() - origin, textTop_, text_);
+    ::GdiFlush();
+  }
+  BuildCoverage();
 }
 
 void TALScrollingText::BuildCoverage() {
@@ -176,8 +200,10 @@ void TALScrollingText::BuildCoverage() {
 void TALScrollingText::Compose() {
   const int w = frame_.Width(), h = frame_.Height();
   if (w == 0 || h == 0) return;
-  const int sw = strip_.Width();
-  const int x0 = std::max(0, offset_), x1 = std::min(w, offset_ + sw);
+  const int x0 = std::max(0, offset_), x1 = std::min(w, offset_ + stripWidth_);
+  if (x0 < x1) EnsureStripCovers(x0 - offset_, x1 - offset_);
+  // Where column 0 of the strip's bitmap lies in the frame.
+  const int shift = offset_ + stripOrigin_;
   const std::uint32_t bg = backgroundPixel_;
   for (int y = 0; y < h; ++y) {
     std::uint32_t* out = frame_.ScanLine(y);
@@ -186,13 +212,13 @@ void TALScrollingText::Compose() {
     if (x0 > 0) std::memcpy(out, fade, std::size_t(x0) * 4);
     if (x1 < w) std::memcpy(out + x1, fade + x1, std::size_t(w - x1) * 4);
     if (x0 >= x1) continue;
-    std::memcpy(out + x0, strip_.ScanLine(y) + (x0 - offset_), std::size_t(x1 - x0) * 4);
+    std::memcpy(out + x0, strip_.ScanLine(y) + (x0 - shift), std::size_t(x1 - x0) * 4);
     // ... and through the glyphs the fade, in the measure they cover the pixel.
     const std::vector<Covered>& row = covered_[std::size_t(y)];
-    auto it = std::lower_bound(row.begin(), row.end(), x0 - offset_,
+    auto it = std::lower_bound(row.begin(), row.end(), x0 - shift,
                                [](const Covered& c, int x) { return c.x < x; });
-    for (; it != row.end() && it->x + offset_ < x1; ++it) {
-      const int x = it->x + offset_;
+    for (; it != row.end() && it->x + shift < x1; ++it) {
+      const int x = it->x + shift;
       const std::uint32_t c = it->coverage, f = fade[x];
       if (c == 0xFFFFFF) {
         out[x] = f;
@@ -216,7 +242,7 @@ void TALScrollingText::Paint(TCanvas& canvas) {
 
 void TALScrollingText::Step() {
   if (!Enabled()) return;
-  const ScrollStep s = StepOffset(offset_, textDirection_, pixelJump_, Width(), strip_.Width());
+  const ScrollStep s = StepOffset(offset_, textDirection_, pixelJump_, Width(), stripWidth_);
   offset_ = s.offset;
   if (s.passCompleted && OnTextScrolled) OnTextScrolled(this);
   Repaint();

@@ -3,7 +3,8 @@
 // and raises OnTextScrolled each time the text has passed through completely.
 //
 // It keeps three bitmaps: the text strip (the text in the stencil colour on the background,
-// a control width of blank on each side; the stencil colour is its transparent colour), the
+// a control width of blank on each side; the stencil colour is its transparent colour; the
+// bitmap holds at most two control widths of it, around what is shown), the
 // fade bitmap (the font colour with EdgeFadeWidth lines at each edge stepping from the
 // background colour) and the frame bitmap, in which each paint composes the fade bitmap with
 // the strip laid over it at the scroll offset before one block transfer to the screen.
@@ -53,7 +54,11 @@ class TALScrollingText : public TGraphicControl {
 
   int ScrollOffset() const noexcept { return offset_; }
   TColor StencilColor() const noexcept { return stencil_; }
+  // The bitmap of the strip holds the strip's columns from StripOrigin() on; the whole strip
+  // is StripWidth() wide (the text's width and a control width on each side).
   const TBitmap& TextStrip() const noexcept { return strip_; }
+  int StripOrigin() const noexcept { return stripOrigin_; }
+  int StripWidth() const noexcept { return stripWidth_; }
   const TBitmap& FadeBitmap() const noexcept { return fade_; }
   const TBitmap& FrameBitmap() const noexcept { return frame_; }
   TTimer& Timer() noexcept { return *timer_; }
@@ -68,6 +73,9 @@ class TALScrollingText : public TGraphicControl {
 
  private:
   void Rebuild();
+  // Draws the strip's bitmap again when columns from..to of the strip lie outside it.
+  void EnsureStripCovers(int from, int to);
+  void DrawStrip(int origin);
   void BuildCoverage();
   void Compose();
 
@@ -80,6 +88,10 @@ class TALScrollingText : public TGraphicControl {
   int pixelJump_ = 1;
   int offset_ = 0;
   TColor stencil_ = kStencilColor;
+  static constexpr int kStripWindowWidths = 2;
+  int stripWidth_ = 0;
+  int stripOrigin_ = -1;  // -1 until the strip's bitmap is drawn
+  int textTop_ = 0;
 
   TTimer* timer_ = nullptr;  // owned as a component
   TBitmap strip_, fade_, frame_;

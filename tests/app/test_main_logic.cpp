@@ -137,6 +137,41 @@ TEST(MainTitle, DecodesTheChannelTitleButNotItsLink) {
   EXPECT_EQ(TitleFor(empty, Decode), (TTextAndHint{"N/A", ""}));
 }
 
+std::string Repeat(std::string_view unit, std::size_t n) {
+  std::string s;
+  for (std::size_t i = 0; i < n; ++i) s += unit;
+  return s;
+}
+
+TEST(MainTicker, LongTitlesAndDescriptionsAreCutForDisplay) {
+  const std::string ellipsis = "\xE2\x80\xA6";
+  struct Case {
+    const char* name;
+    std::string text;      // used as item title, item description and channel title
+    std::string title;     // what the ticker and the feed title show of it
+    std::string hint;      // what the tool-tip shows of it
+  };
+  const Case cases[] = {
+      {"short", "Storm", "Storm", "Storm"},
+      {"exactly the title limit", Repeat("a", 1000), Repeat("a", 1000), Repeat("a", 1000)},
+      {"one over the title limit", Repeat("a", 1001), Repeat("a", 999) + ellipsis, Repeat("a", 1001)},
+      {"Chinese, counted in characters", Repeat("新", 1500), Repeat("新", 999) + ellipsis, Repeat("新", 1500)},
+      {"references count once decoded", Repeat("&#39;", 1000), Repeat("'", 1000), Repeat("'", 1000)},
+      {"over the description limit", Repeat("b", 380 * 1024), Repeat("b", 999) + ellipsis,
+       Repeat("b", 3999) + ellipsis},
+      {"four-byte characters", Repeat("\xF0\x9F\x93\xB0", 4001), Repeat("\xF0\x9F\x93\xB0", 999) + ellipsis,
+       Repeat("\xF0\x9F\x93\xB0", 3999) + ellipsis},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFeed feed;
+    feed.Load({{c.text, c.text, "https://x"}});
+    feed.channelTitle = c.text;
+    EXPECT_EQ(TickerTextFor(feed, Decode), (TTextAndHint{"1/1 " + c.title, c.hint}));
+    EXPECT_EQ(TitleFor(feed, Decode).Text, c.title);
+  }
+}
+
 TEST_F(Flow, ThreeItemsCycleOnePerCompletedPassWithoutReloading) {
   flow.SetFirstRun(false);
   Download(Items(3));

@@ -60,6 +60,14 @@ bool SendAll(SOCKET s, const std::string& data) {
 
 }  // namespace
 
+bool LoopbackServer::Drip(SOCKET s, const std::string& data, int ms) const {
+  for (const char c : data) {
+    if (Stopping() || send(s, &c, 1, 0) != 1) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+  return true;
+}
+
 LoopbackServer::LoopbackServer(Handler handler, const char* address)
     : handler_(std::move(handler)), address_(address) {
   EnsureWinsock();
@@ -185,6 +193,11 @@ void LoopbackServer::Serve(SOCKET s, int connection) {
       head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
       for (const std::string& h : reply.headers) head += h + "\r\n";
       head += "\r\n";
+      if (reply.dripMs > 0) {
+        if (!reply.dripHead && !SendAll(s, head)) goto done;
+        if (!Drip(s, reply.dripHead ? head + reply.body : reply.body, reply.dripMs)) goto done;
+        continue;
+      }
       if (!SendAll(s, head) || !SendAll(s, reply.body)) goto done;
     }
   }

@@ -32,6 +32,8 @@ class LoopbackServer {
     std::vector<std::string> headers;  // extra lines without CR LF
     std::string body;
     bool silent = false;  // accept and read, never answer
+    int dripMs = 0;       // above 0: the body goes out one byte every dripMs milliseconds
+    bool dripHead = false;  // with dripMs: the status line and headers drip as well
   };
 
   using Handler = std::function<Reply(const Request&)>;
@@ -56,6 +58,8 @@ class LoopbackServer {
   bool Stopping() const;
   void AcceptLoop();
   void Serve(SOCKET s, int connection);
+  // Sends `data` one byte every `ms`; false when the client went or the server stops.
+  bool Drip(SOCKET s, const std::string& data, int ms) const;
 
   Handler handler_;
   std::string address_;

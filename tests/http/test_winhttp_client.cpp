@@ -2,6 +2,8 @@
 // the connection rules, the request options, uploads, statuses and failures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -230,6 +232,35 @@ TEST(WinHttpClient, TimeoutsAreSetOnlyAboveZero) {
     client.SetReceiveTimeout(c.receive);
     client.Get("http://host/");
     EXPECT_EQ(api.CallsStartingWith("SetOption"), c.options);
+  }
+}
+
+TEST(WinHttpClient, TotalTimeoutCutsEveryWaitToTheTimeLeft) {
+  FakeWinHttp api;
+  TALWinHttpClient client(api);
+  client.SetTotalTimeout(5000);
+  client.SetReceiveTimeout(1000);  // shorter than what is left: kept
+  client.Get("http://host/");
+  // Option and milliseconds of each SetOption call, in order.
+  std::vector<std::pair<unsigned, unsigned>> set;
+  for (const std::string& call : api.CallsStartingWith("SetOption")) {
+    unsigned option = 0, ms = 0;
+    ASSERT_EQ(std::sscanf(call.c_str(), "SetOption(request3, %x, %u, 4)", &option, &ms), 2) << call;
+    set.emplace_back(option, ms);
+  }
+  // Connect, send, receive, name resolution, the whole head, then the receive time-out
+  // again before each read of the body.
+  const unsigned expected[] = {0x3, 0x5, 0x6, 0x2, 0x7, 0x6};
+  ASSERT_GE(set.size(), std::size(expected));
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(set[i].first, expected[std::min(i, std::size(expected) - 1)]);
+    if (set[i].first == 0x6) {
+      EXPECT_EQ(set[i].second, 1000u);
+    } else {
+      EXPECT_GT(set[i].second, 4000u);
+      EXPECT_LE(set[i].second, 5000u);
+    }
   }
 }
 

@@ -322,6 +322,57 @@ TEST(WinHttpLoopback, SilentServerTimesOutAndTheClientStaysUsable) {
   EXPECT_EQ(client.Get(answering.Url("/next")), "after the time-out");
 }
 
+TEST(WinHttpLoopback, TotalTimeoutEndsADownloadThatDrips) {
+  // Every byte comes within any per-call time-out; only the whole request's limit ends it.
+  struct Case {
+    const char* name;
+    int dripMs;
+    bool dripHead;
+    std::size_t bodySize;
+    int totalMs;
+    bool completes;
+    int maxMs;  // when it fails
+  };
+  // Windows holds the wait for the whole head to the time left; Wine 8 counts that option
+  // per read, as the receive time-out, so there a dripping head ends only once it is
+  // complete (about 2 s here) and the limit then fails the request.
+  const Case cases[] = {
+      {"body drips past the limit", 50, false, 400, 400, false, 400 + 1500},
+      {"head drips past the limit", 50, true, 400, 400, false, 45 * 50 + 1500},
+      {"slow but within the limit", 20, false, 10, 5000, true, 0},
+      {"no limit waits for the drip", 20, false, 40, 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string body(c.bodySize, 'x');
+    LoopbackServer server([&](const LoopbackServer::Request&) {
+      Reply r{200, "OK", {}, body};
+      r.dripMs = c.dripMs;
+      r.dripHead = c.dripHead;
+      return r;
+    });
+    TALWinHttpClient client;
+    client.SetTotalTimeout(c.totalMs);
+    const std::string url = server.Url("/drip");
+    const auto start = std::chrono::steady_clock::now();
+    std::string got;
+    const Failure f = Fail([&] { got = client.Get(url); });
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start).count();
+    std::cout << c.name << ": " << ms << " ms, " << f.message << "\n";
+    if (c.completes) {
+      EXPECT_EQ(got, body);
+      continue;
+    }
+    EXPECT_TRUE(f.message == ExpectedErrorText(ERROR_WINHTTP_TIMEOUT) + " - URL:" + url ||
+                f.message == ExpectedErrorText(WSAETIMEDOUT) + " - URL:" + url)
+        << f.message;
+    EXPECT_GE(ms, c.totalMs - 50);
+    EXPECT_LT(ms, c.maxMs);
+    EXPECT_FALSE(client.Connected());
+  }
+}
+
 TEST(WinHttpLoopback, RefusedConnectionAndUnknownNameGiveThePlatformText) {
   // A port that nothing listens on: take one from the system and give it back.
   std::string refusedUrl;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -48,8 +49,8 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
 
 // Starts a loader for the handler; `ended` is set by its end event on the main thread.
 void StartLoader(TRSSHandler& handler, std::atomic<int>& ended, std::vector<std::string>* order = nullptr,
-                 std::string tag = {}) {
-  auto* loader = new TRssLoader(handler);
+                 std::string tag = {}, int deadlineMs = kFeedDownloadDeadlineMs) {
+  auto* loader = new TRssLoader(handler, deadlineMs);
   loader->OnTerminate = [&ended, order, tag](TObject*) {
     EXPECT_EQ(::GetCurrentThreadId(), Application().MainThreadId());
     if (order != nullptr) order->push_back(tag);
@@ -58,9 +59,9 @@ void StartLoader(TRSSHandler& handler, std::atomic<int>& ended, std::vector<std:
   loader->Start();
 }
 
-bool RunLoader(TRSSHandler& handler) {
+bool RunLoader(TRSSHandler& handler, int deadlineMs = kFeedDownloadDeadlineMs) {
   std::atomic<int> ended{0};
-  StartLoader(handler, ended);
+  StartLoader(handler, ended, nullptr, {}, deadlineMs);
   return PumpUntil([&] { return ended == 1; });
 }
 
@@ -332,6 +333,34 @@ TEST(Loader, BodiesBeyondSixteenMebibytesCountAsFailed) {
     EXPECT_EQ(handler.Items().Count(), c.items);
     EXPECT_TRUE(reporter.messages.empty());
   }
+}
+
+TEST(Loader, ADownloadPastItsDeadlineCountsAsFailed) {
+  // One byte every 50 ms: each arrives well within any per-call time-out.
+  const std::string feed = Feed("Drip", 2);
+  LoopbackServer server([&](const LoopbackServer::Request&) {
+    Reply r{200, "OK", {}, feed};
+    r.dripMs = 50;
+    return r;
+  });
+  {
+    TRSSHandler idle;
+    auto unstarted = std::make_unique<TRssLoader>(idle);
+    unstarted->FreeOnTerminate = false;
+    EXPECT_EQ(unstarted->Client().TotalTimeout(), 60000);
+  }
+
+  test::TRecordingReporter reporter;
+  TRSSHandler handler(&reporter);
+  handler.SetUrl(server.Url("/drip.xml"));
+  handler.LoadFromText(Feed("Old", 2));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunLoader(handler, 400)) << "the end event did not come";
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 3000) << "the whole feed takes " << feed.size() * 50 / 1000 << " s to drip";
+  EXPECT_EQ(handler.Items().Count(), 0);
+  EXPECT_TRUE(reporter.messages.empty());
 }
 
 }  // namespace

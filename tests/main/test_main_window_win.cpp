@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/uMain.h"
 #include "base/Utf.h"
@@ -225,6 +227,92 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   EXPECT_EQ(f.lblTitle->Hint(), "");
   EXPECT_EQ(f.lblTicker->Text(), "现在无法从当前地址获取 feeds!");
   EXPECT_EQ(f.lblTicker->Hint(), "无效 url 或服务器无响应!");
+}
+
+// The error boxes of this thread that are open now.
+std::vector<HWND> OpenErrorBoxes() {
+  std::vector<HWND> boxes;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        wchar_t cls[16] = {};
+        ::GetClassNameW(w, cls, 16);
+        if (std::wstring(cls) == L"#32770" && ::IsWindowVisible(w))
+          reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&boxes));
+  return boxes;
+}
+
+// What a thread timer saw while the first error box was open; its callback runs inside the
+// box's message loop.
+struct WhileTheBoxIsOpen {
+  TfrMain* form = nullptr;
+  LoopbackServer* server = nullptr;
+  int stage = 0;  // 0 waiting for the box, 1 second load running, 2 done
+  bool loadingWhenBoxOpened = true;
+  std::string tickerWhenBoxOpened;
+  bool secondLoadEnded = false;
+  std::size_t mostBoxes = 0;
+  std::chrono::steady_clock::time_point since;
+};
+WhileTheBoxIsOpen* g_watch = nullptr;
+
+void CALLBACK WatchTheBox(HWND, UINT, UINT_PTR, DWORD) {
+  WhileTheBoxIsOpen& w = *g_watch;
+  const std::vector<HWND> boxes = OpenErrorBoxes();
+  w.mostBoxes = std::max(w.mostBoxes, boxes.size());
+  const auto now = std::chrono::steady_clock::now();
+  if (w.stage == 0 && !boxes.empty()) {
+    w.loadingWhenBoxOpened = w.form->Loading();
+    w.tickerWhenBoxOpened = w.form->lblTicker->Text();
+    w.form->tmrReloadTimer(w.form->tmrReload);  // the next reload fails too
+    w.stage = 1;
+    w.since = now;
+  } else if (w.stage == 1) {
+    if (!w.secondLoadEnded && w.server->Requests().size() == 2 && !w.form->Loading()) {
+      w.secondLoadEnded = true;
+      w.since = now;
+    }
+    // Some time for a second box to show up, then the user closes what is open.
+    if ((w.secondLoadEnded && now - w.since > std::chrono::milliseconds(500)) ||
+        now - w.since > std::chrono::seconds(10)) {
+      for (HWND box : boxes) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      w.stage = 2;
+    }
+  }
+}
+
+TEST_F(MainWindow, AFailedLoadShowsOneErrorBoxAfterTheLoaderEnded) {
+  // Recognised as a feed, but not well-formed: the handler reports a failure.
+  LoopbackServer server([](const LoopbackServer::Request&) {
+    return Reply{200, "OK", {}, "<rss version=\"2.0\"><channel><title>T</title><item><title>a</wrong></item></channel></rss>"};
+  });
+  WriteConfig("[Global]\r\nUrl=" + server.Url("/broken.xml") + "\r\n");
+  TfrMain& f = Create();
+  WhileTheBoxIsOpen watch;
+  watch.form = &f;
+  watch.server = &server;
+  g_watch = &watch;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &WatchTheBox);
+  f.Show();
+  const bool done = PumpUntil([&] { return watch.stage == 2 && OpenErrorBoxes().empty(); }, 20000);
+  // No box comes back once the one open is closed.
+  PumpUntil([] { return false; }, 500);
+  ::KillTimer(nullptr, timer);
+  const std::size_t left = OpenErrorBoxes().size();
+  for (HWND box : OpenErrorBoxes()) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  g_watch = nullptr;
+
+  ASSERT_TRUE(done) << "the box never opened or never closed";
+  EXPECT_FALSE(watch.loadingWhenBoxOpened) << "the box opened before the loader's end was handled";
+  EXPECT_EQ(watch.tickerWhenBoxOpened, kNoFeedText);
+  EXPECT_TRUE(watch.secondLoadEnded) << "the reload while the box was open did not end";
+  EXPECT_EQ(watch.mostBoxes, 1u);
+  EXPECT_EQ(left, 0u);
+  EXPECT_FALSE(f.Loading());
+  EXPECT_EQ(server.Requests().size(), 2u);
 }
 
 // Last: the end-of-session query ends the application's message loop.

@@ -85,12 +85,53 @@ TEST_F(Fixture, BitmapsHaveTheSizesOfTextAndControl) {
   probe.Canvas().Font = ticker->Font();
   const int textWidth = probe.Canvas().TextWidth("Marquelle");
   ASSERT_GT(textWidth, 20);
-  EXPECT_EQ(ticker->TextStrip().Width(), textWidth + 2 * 400);
+  EXPECT_EQ(ticker->StripWidth(), textWidth + 2 * 400);
+  EXPECT_EQ(ticker->TextStrip().Width(), 2 * 400);  // the part of the strip around what shows
   EXPECT_EQ(ticker->TextStrip().Height(), 24);
   EXPECT_EQ(ticker->FadeBitmap().Width(), 400);
   EXPECT_EQ(ticker->FrameBitmap().Height(), 24);
   EXPECT_TRUE(ticker->TextStrip().Transparent());
   EXPECT_EQ(ticker->TextStrip().TransparentColor(), ticker->StencilColor());
+}
+
+TEST_F(Fixture, ALongTextCostsNoWiderBitmapsAndShowsRightEverywhere) {
+  UseSolidFont();
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "IHM "[i % 4];
+  ticker->SetText(text);
+  ticker->SetTextDirection(TTextDirection::tdRightToLeft);
+  ASSERT_GT(ticker->StripWidth(), 8000);
+  // The whole strip, drawn here at once as the reference of what each column must show.
+  TBitmap whole(ticker->StripWidth(), 24);
+  whole.Canvas().BrushColor = kBack;
+  whole.Canvas().FillRect(RECT{0, 0, whole.Width(), 24});
+  whole.Canvas().Font = ticker->Font();
+  whole.Canvas().Font.SetColor(ticker->StencilColor());
+  whole.Canvas().TextOut(400, TextTop(TTextLayout::tlCenter, 24, whole.Canvas().TextHeight(text)), text);
+  ::GdiFlush();
+  // Offsets through the text right to left, then left to right from the strip's start.
+  for (int offset : {-390, -3000, -3210, -6000, -5100, 400 - ticker->StripWidth() + 5}) {
+    SCOPED_TRACE(offset);
+    if (offset > ticker->ScrollOffset()) ticker->SetTextDirection(TTextDirection::tdLeftToRight);
+    StepTo(offset);
+    TBitmap shot = Paint();
+    EXPECT_LE(ticker->TextStrip().Width(), 2 * 400);
+    EXPECT_LE(ticker->FrameBitmap().Width(), 400);
+    int solid = 0;
+    for (int y = 0; y < 24; ++y)
+      for (int x = 15; x < 385; ++x) {
+        const TColor s = PixelToColor(whole.ScanLine(y)[x - offset] & 0xFFFFFF);
+        if (s == ticker->StencilColor()) {
+          ++solid;
+          ASSERT_EQ(At(shot, ticker, x, y), kFont) << x << "," << y;
+        } else if (s == kBack) {
+          ASSERT_EQ(At(shot, ticker, x, y), kBack) << x << "," << y;
+        }
+      }
+    if (offset > 400 - ticker->StripWidth() + 5) {
+      EXPECT_GT(solid, 100);
+    }
+  }
 }
 
 TEST_F(Fixture, FadeColumnsHoldExactlyTheColourSteps) {
@@ -130,7 +171,7 @@ TEST_F(Fixture, GlyphsTakeTheFadeColourAndTheSpaceAroundThemTheBackground) {
     int solid = 0, background = 0;
     for (int y = 0; y < 24; ++y) {
       for (int x = 0; x < 400; ++x) {
-        const TColor s = PixelToColor(strip.ScanLine(y)[x - offset] & 0xFFFFFF);
+        const TColor s = PixelToColor(strip.ScanLine(y)[x - offset - ticker->StripOrigin()] & 0xFFFFFF);
         const TColor got = At(shot, ticker, x, y);
         if (s == stencil) {
           ++solid;
@@ -196,7 +237,7 @@ TEST_F(Fixture, RightToLeftOffsetsAndTheMomentOfTextScrolled) {
   ticker->SetText("abc");
   ticker->SetTextDirection(TTextDirection::tdRightToLeft);
   EXPECT_EQ(ticker->ScrollOffset(), 0);
-  const int end = 400 - ticker->TextStrip().Width();
+  const int end = 400 - ticker->StripWidth();
   std::vector<int> atEvent;
   ticker->OnTextScrolled = [&](TObject* sender) {
     EXPECT_EQ(sender, ticker);
@@ -217,7 +258,7 @@ TEST_F(Fixture, LeftToRightOffsetsAndTheMomentOfTextScrolled) {
   ticker->SetText("abc");
   ticker->SetTextDirection(TTextDirection::tdRightToLeft);
   ticker->SetTextDirection(TTextDirection::tdLeftToRight);
-  const int start = 400 - ticker->TextStrip().Width();
+  const int start = 400 - ticker->StripWidth();
   EXPECT_EQ(ticker->ScrollOffset(), start);
   int events = 0;
   ticker->OnTextScrolled = [&](TObject*) {
@@ -251,7 +292,7 @@ TEST_F(Fixture, TextReplacedInTheHandlerStartsAtTheEdge) {
   for (int x = 0; x < 400; x += 3)
     for (int y = 0; y < 24; y += 2) ASSERT_EQ(At(shot, ticker, x, y), kBack) << x;
   // ... and it runs through the whole new strip before the next event.
-  const int steps = ticker->TextStrip().Width() - 400;
+  const int steps = ticker->StripWidth() - 400;
   for (int i = 1; i < steps; ++i) ticker->Step();
   EXPECT_EQ(shown.size(), 1u);
   ticker->Step();
@@ -266,7 +307,7 @@ TEST_F(Fixture, ShorterTextReplacedMidPassEndsThePassAtTheNextStep) {
   StepTo(-600);
   ticker->SetText("short");
   EXPECT_EQ(ticker->ScrollOffset(), -600);  // a new text keeps the position
-  ASSERT_LE(-600, 400 - ticker->TextStrip().Width());  // already beyond the new strip's end
+  ASSERT_LE(-600, 400 - ticker->StripWidth());  // already beyond the new strip's end
   ticker->Step();
   EXPECT_EQ(events, 1);
   EXPECT_EQ(ticker->ScrollOffset(), 0);

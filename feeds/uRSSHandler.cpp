@@ -45,6 +45,73 @@ std::vector<const TALXMLNode*> ItemsOf(const TALXMLNode& parent) {
   return items;
 }
 
+// The text of a field. A field that holds more than one text node (unescaped XHTML, a
+// processing instruction) gives its descendants' text in document order; with `keepTags` its
+// elements are written back as bare tags, so that StripHtmlTags turns them into line breaks
+// or drops them exactly as it does with escaped markup. Walks without recursion.
+std::string FieldText(const TALXMLNode& field, bool keepTags) {
+  if (field.IsTextElement()) return field.Text();
+  std::string out;
+  struct Step {
+    const TALXMLNode* node;
+    bool closing;
+  };
+  std::vector<Step> work;
+  const TALXMLNodeList* top = field.RawChildNodes();
+  for (int i = top->Count() - 1; i >= 0; --i) work.push_back({top->Get(i), false});
+  while (!work.empty()) {
+    const Step step = work.back();
+    work.pop_back();
+    const TALXMLNode& node = *step.node;
+    if (node.NodeType() == ntText) {
+      out += node.Text();
+      continue;
+    }
+    if (node.NodeType() != ntElement) continue;
+    if (step.closing) {
+      if (keepTags) out.append("</").append(node.NodeName()).append(">");
+      continue;
+    }
+    const TALXMLNodeList* children = node.RawChildNodes();
+    const bool empty = !children || children->Count() == 0;
+    if (keepTags) out.append("<").append(node.NodeName()).append(empty ? "/>" : ">");
+    if (empty) continue;
+    work.push_back({&node, true});
+    for (int i = children->Count() - 1; i >= 0; --i) work.push_back({children->Get(i), false});
+  }
+  return out;
+}
+
+// Any run of blanks, tabs, CR and LF becomes one blank: a title is shown on one line.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool inRun = false;
+  for (const char c : text) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    if (!blank) out += c;
+    else if (!inRun) out += ' ';
+    inRun = blank;
+  }
+  return out;
+}
+
+// Reads one item element; nullptr when it cannot be read.
+std::unique_ptr<TRSSItem> ReadItem(const TALXMLNode& node) noexcept {
+  try {
+    auto item = std::make_unique<TRSSItem>();
+    if (const TALXMLNode* child = FindField(node, "title")) item->SetTitle(FieldText(*child, true));
+    if (const TALXMLNode* child = FindField(node, "link")) item->SetLink(FieldText(*child, false));
+    if (const TALXMLNode* child = FindField(node, "description"))
+      item->SetDescription(FieldText(*child, true));
+    if (const TALXMLNode* child = FindField(node, "pubDate")) item->SetPubDate(FieldText(*child, false));
+    if (item->Title().find("Translat") != std::string::npos) item->SetPubDate({});
+    return item;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
 bool IsRdfRoot(const TALXMLNode& root) {
   const std::string local = root.LocalName();
   return local.size() == 3 && (local[0] | 0x20) == 'r' && (local[1] | 0x20) == 'd' &&
@@ -53,7 +120,9 @@ bool IsRdfRoot(const TALXMLNode& root) {
 
 }  // namespace
 
-void TRSSItem::SetTitle(std::string_view text) { title_ = TrimControls(StripHtmlTags(text)); }
+void TRSSItem::SetTitle(std::string_view text) {
+  title_ = OneLine(TrimControls(StripHtmlTags(text)));
+}
 
 void TRSSItem::SetDescription(std::string_view text) {
   description_ = TrimControls(StripHtmlTags(text));
@@ -123,6 +192,7 @@ void TRSSHandler::LoadFromText(std::string_view text) {
   } catch (...) {
     last_error_ = "unknown failure";
   }
+  xml_document_->SetActive(false);  // the items hold all that is needed: free the tree
   if (!last_error_.empty()) {
     current_item_ = nullptr;
     reporter_->ReportFailure(kLoadErrorMessage, last_error_);
@@ -143,21 +213,17 @@ void TRSSHandler::Parse() {
   for (const ChannelField& f :
        {ChannelField{"title", &title_}, ChannelField{"description", &description_},
         ChannelField{"link", &link_}}) {
-    if (const TALXMLNode* child = FindField(*channel, f.name)) *f.field = child->Text();
+    if (const TALXMLNode* child = FindField(*channel, f.name)) *f.field = FieldText(*child, false);
   }
 
   std::vector<const TALXMLNode*> items = ItemsOf(*channel);
   // RSS 1.0 puts its items beside the channel, under the root.
   if (items.empty() && IsRdfRoot(*root)) items = ItemsOf(*root);
-  if (items.empty()) throw EFeedShape("the channel has no item");
-
+  // A channel without items is an empty feed, not a failure.
   for (const TALXMLNode* node : items) {
-    auto item = std::make_unique<TRSSItem>();
-    if (const TALXMLNode* child = FindField(*node, "title")) item->SetTitle(child->Text());
-    if (const TALXMLNode* child = FindField(*node, "link")) item->SetLink(child->Text());
-    if (const TALXMLNode* child = FindField(*node, "description")) item->SetDescription(child->Text());
-    if (const TALXMLNode* child = FindField(*node, "pubDate")) item->SetPubDate(child->Text());
-    if (item->Title().find("Translat") != std::string::npos) item->SetPubDate({});
+    if (items_.Count() == kMaxItems) break;
+    std::unique_ptr<TRSSItem> item = ReadItem(*node);
+    if (!item) continue;  // an item that cannot be read is left out, not the feed
     std::string title = item->Title();
     items_.Add(std::move(title), std::move(item));
   }

@@ -21,7 +21,8 @@ class TRSSItem {
   const std::string& Description() const noexcept { return description_; }
   const std::string& PubDate() const noexcept { return pub_date_; }
 
-  // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends.
+  // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends. A
+  // title is one line: each run of blanks, tabs, CR and LF in it becomes one blank.
   void SetTitle(std::string_view text);
   void SetDescription(std::string_view text);
   // Store the text as it is.
@@ -58,6 +59,9 @@ class TRSSItemList {
 
 class TRSSHandler {
  public:
+  // A load keeps at most this many items, the first in document order.
+  static constexpr int kMaxItems = 10000;
+
   // The message the user sees when a recognised feed cannot be loaded.
   static constexpr std::string_view kLoadErrorMessage = "Error loading appropriate rss!";
 
@@ -74,10 +78,12 @@ class TRSSHandler {
   // Loads one decoded document (UTF-8, see DecodeFeedBytes). A text that is not an RSS or RDF
   // document is dropped without a word; any failure after that is reported with
   // kLoadErrorMessage, and the items read before it stay, with no current item. Nothing is
-  // thrown. The caller clears the items first.
+  // thrown. The caller clears the items first. A channel without items is an empty feed; an
+  // item that cannot be read is left out; at most kMaxItems items are kept.
   void LoadFromText(std::string_view text);
 
-  // The cleaned text last handed to the XML document, and the document itself.
+  // The cleaned text last handed to the XML document, and the document itself (inactive
+  // once a load has taken its items: the tree is freed).
   const std::string& XmlText() const noexcept { return xml_text_; }
   TALXMLDocument& XmlDocument() noexcept { return *xml_document_; }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "xml/ALXmlDoc.h"
@@ -189,7 +189,9 @@ class TALXMLDocument::Reader {
   std::string scratch_;
   std::vector<std::string> fields_;
   static constexpr size_t kIndexedAttributes = 16;
-  std::unordered_set<std::string_view> seen_names_;  // views of attribute nodes' names
+  void SetIndexedAttribute(TALXMLNode& element, std::string_view name);
+  // Views of attribute nodes' names and local names, each to the first node that has it.
+  std::unordered_map<std::string_view, TALXMLNode*> attribute_index_;
   std::vector<std::string> event_attributes_;
 };
 
@@ -383,10 +385,11 @@ void TALXMLDocument::Reader::ReadStartTag() {
   if (!attributeText.empty()) {
     ExtractHeaderFields(attributeText, fields_);
     // Setting an attribute looks its name up among those already set (names and local names).
-    // A tag with very many attributes keeps those names in a set, so that a new name is added
-    // without a linear search.
+    // A tag with very many attributes keeps those names in a map to the first attribute that
+    // has each as name or local name, so that neither a new name nor a repeated one costs a
+    // linear search.
     const bool indexed = fields_.size() > kIndexedAttributes;
-    if (indexed) seen_names_.clear();
+    if (indexed) attribute_index_.clear();
     for (const std::string& field : fields_) {
       const size_t eq = field.find('=');
       const std::string_view name = std::string_view(field).substr(0, eq);
@@ -396,13 +399,8 @@ void TALXMLDocument::Reader::ReadStartTag() {
         ParseError();
       DecodeInto(scratch_, value.data() + 1, value.size() - 2);
       if (wantEvent) event_attributes_.push_back(std::string(name) + "=" + scratch_);
-      if (indexed && !seen_names_.count(name)) {
-        auto attr = std::make_unique<TALXmlAttributeNode>(&doc_, std::string(name));
-        const TALXMLNode* raw = attr.get();
-        attr->SetText(std::move(scratch_));
-        element->AttributeNodes()->Add(std::move(attr));
-        seen_names_.insert(raw->NodeName());
-        seen_names_.insert(LocalNameOf(*raw));
+      if (indexed) {
+        SetIndexedAttribute(*element, name);
       } else {
         element->SetAttributes(name, std::move(scratch_));
       }
@@ -417,6 +415,21 @@ void TALXMLDocument::Reader::ReadStartTag() {
     parent_ = element;
   }
   pos_ += end + 1;
+}
+
+// SetAttributes for a tag indexed in attribute_index_: the value goes to the first attribute
+// whose name or local name is `name`, else to a new attribute.
+void TALXMLDocument::Reader::SetIndexedAttribute(TALXMLNode& element, std::string_view name) {
+  if (const auto found = attribute_index_.find(name); found != attribute_index_.end()) {
+    found->second->SetText(std::move(scratch_));
+    return;
+  }
+  auto attr = std::make_unique<TALXmlAttributeNode>(&doc_, std::string(name));
+  TALXMLNode* raw = attr.get();
+  attr->SetText(std::move(scratch_));
+  element.AttributeNodes()->Add(std::move(attr));
+  attribute_index_.emplace(raw->NodeName(), raw);
+  attribute_index_.emplace(LocalNameOf(*raw), raw);
 }
 
 void TALXMLDocument::Parse(std::istream& in) {

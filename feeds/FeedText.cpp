@@ -335,15 +335,30 @@ std::string StripHtmlTags(std::string_view text) {
   // are kept in `pipes` (ascending) and replaced as the text is copied out.
   std::vector<size_t> pipes;
   size_t nextPipe = 0;  // first entry of `pipes` not yet copied out
+  // Text to keep is gathered as one range while the pieces follow each other (a run of stray
+  // ">" is many short pieces), and appended when the next piece does not follow.
+  size_t keepFrom = 0, keepTo = 0;
+  auto flush = [&] {
+    out.append(text, keepFrom, keepTo - keepFrom);
+    keepFrom = keepTo;
+  };
+  auto keep = [&](size_t from, size_t to) {
+    if (from != keepTo) flush(), keepFrom = from;
+    keepTo = to;
+  };
+  auto insertBreak = [&] {
+    flush();
+    out += "\r\n";
+  };
   auto emit = [&](size_t from, size_t to) {
     while (nextPipe < pipes.size() && pipes[nextPipe] < to) {
       const size_t at = pipes[nextPipe++];
       if (at < from) continue;
-      out.append(text, from, at - from);
-      out += "\r\n";
+      keep(from, at);
+      insertBreak();
       from = at + 1;
     }
-    out.append(text, from, to - from);
+    keep(from, to);
   };
   size_t segment = 0;
   size_t lt = npos, gt = npos;
@@ -367,7 +382,7 @@ std::string StripHtmlTags(std::string_view text) {
       // "|" is in none of these names, so a pipe inside the tag never makes one match.
       if (HasMarkerAt(text, lt + 1, "/P") || HasMarkerAt(text, lt + 1, "HR/") ||
           HasMarkerAt(text, lt + 1, "HR /") || HasMarkerAt(text, lt + 1, "BR")) {
-        out += "\r\n";
+        insertBreak();
       }
       cursor = gt + 1;
     }
@@ -377,6 +392,7 @@ std::string StripHtmlTags(std::string_view text) {
       continue;
     }
     emit(cursor, text.size());
+    flush();
     return out;
   }
 }

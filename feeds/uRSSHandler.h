@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "feeds/FeedFailure.h"
@@ -61,6 +62,9 @@ class TRSSHandler {
  public:
   // A load keeps at most this many items, the first in document order.
   static constexpr int kMaxItems = 10000;
+  // Elements nested deeper than this fail the load: no feed needs it, and each level costs
+  // a node of the tree.
+  static constexpr int kMaxNesting = 1000;
 
   // The message the user sees when a recognised feed cannot be loaded.
   static constexpr std::string_view kLoadErrorMessage = "Error loading appropriate rss!";
@@ -110,6 +114,9 @@ class TRSSHandler {
 
  private:
   void Parse();
+  // Reads a complete item element of a channel (or of an RSS 1.0 root) while the document
+  // loads, and takes it out of the tree, so the tree never holds more than one item.
+  void TakeItem(TALXMLNode& element);
 
   TFeedFailureReporter* reporter_;
   std::string url_;
@@ -121,6 +128,8 @@ class TRSSHandler {
   TRSSItemList items_;
   TRSSItem* current_item_ = nullptr;
   std::string last_error_;
+  // The items read during a load, by the element that holds them.
+  std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>> read_items_;
 };
 
 }  // namespace mq

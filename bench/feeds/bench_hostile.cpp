@@ -116,7 +116,7 @@ void BM_Load(benchmark::State& state) {
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-  b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(0.2);
+  b->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(4);
 }
 
 BENCHMARK(BM_Load<LessThanRun>)->Name("hostile/less_than_run")->Apply(Sizes);

@@ -14,65 +14,12 @@
 #include "feeds/FeedDecode.h"
 #include "feeds/uRSSHandler.h"
 #include "tests/feeds/FeedGenerator.h"
+#include "tests/feeds/HostileFeeds.h"
 
 namespace {
 
 using namespace mq;
-
-constexpr const char* kHead = "<rss version=\"2.0\"><channel><title>c</title>";
-constexpr const char* kTail = "</channel></rss>";
-
-// Repeats `unit` until the document would reach `bytes` with `before` and `after` around it.
-std::string Fill(const std::string& before, const std::string& unit, const std::string& after,
-                 size_t bytes) {
-  std::string s = before;
-  s.reserve(bytes + unit.size());
-  while (s.size() + unit.size() + after.size() <= bytes) s += unit;
-  return s + after;
-}
-
-// One long run of "<" in an RSS 1.0 document: the root's end tag is searched past it.
-std::string LessThanRun(size_t bytes) {
-  return Fill("<rdf:RDF xmlns:rdf=\"r\"><channel><title>c</title></channel><item><title>t</title>"
-              "<description>",
-              std::string(64, '<'), "</description></item></rdf:RDF>", bytes);
-}
-
-// Many declarations, none with an internal subset.
-std::string Declarations(size_t bytes) {
-  return Fill(kHead, "<!x>", std::string("<item><title>t</title></item>") + kTail, bytes);
-}
-
-// A description of stray ">" with one tag at its end.
-std::string StrayGreaterThan(size_t bytes) {
-  return Fill(std::string(kHead) + "<item><title>t</title><description>", "a>",
-              std::string("&lt;b&gt;</description></item>") + kTail, bytes);
-}
-
-// One start tag with 20,000 attributes, then the same names again and again.
-std::string ManyAttributes(size_t bytes) {
-  std::string s = std::string(kHead) + "<item";
-  const std::string after = std::string("><title>t</title></item>") + kTail;
-  for (int n = 0; s.size() + after.size() + 16 <= bytes; n = (n + 1) % 20000) {
-    s += " a" + std::to_string(n) + "=\"v\"";
-  }
-  return s + after;
-}
-
-// A description nested as deep as the size allows.
-std::string DeepNesting(size_t bytes) {
-  const std::string head = std::string(kHead) + "<item><title>t</title><description>";
-  const std::string tail = std::string("</description></item>") + kTail;
-  const size_t levels = (bytes - head.size() - tail.size()) / 7;
-  std::string s = head;
-  s.reserve(bytes);
-  for (size_t i = 0; i < levels; ++i) s += "<a>";
-  for (size_t i = 0; i < levels; ++i) s += "</a>";
-  return s + tail;
-}
-
-// Millions of empty items.
-std::string EmptyItems(size_t bytes) { return Fill(kHead, "<item/>", kTail, bytes); }
+using namespace mq::test;
 
 std::string OrdinaryFeed(size_t bytes) { return test::GenerateFeed(bytes).bytes; }
 

@@ -1,12 +1,14 @@
 // TRSSHandler: loading documents into items, the cursor, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "feeds/FeedDecode.h"
 #include "feeds/uRSSHandler.h"
 #include "tests/feeds/FeedTestSupport.h"
+#include "tests/feeds/HostileFeeds.h"
 
 namespace mq {
 namespace {
@@ -203,6 +205,44 @@ TEST_F(RssHandlerTest, AtMostTenThousandItemsAreKept) {
   ASSERT_EQ(handler.Items().Count(), TRSSHandler::kMaxItems);
   EXPECT_EQ(ItemAt(0).Title(), "0");
   EXPECT_EQ(ItemAt(TRSSHandler::kMaxItems - 1).Title(), std::to_string(TRSSHandler::kMaxItems - 1));
+}
+
+// Each shape made any one step quadratic once: at 2 MiB that took minutes; linear, it takes
+// a few tens of milliseconds.
+TEST_F(RssHandlerTest, HostileShapesLoadInLinearTime) {
+  struct Case {
+    const char* name;
+    std::string (*shape)(size_t);
+    bool loads;
+  };
+  const Case cases[] = {
+      {"run of <", test::LessThanRun, false},        {"declarations", test::Declarations, true},
+      {"stray >", test::StrayGreaterThan, true},     {"attributes and repeats", test::ManyAttributes, true},
+      {"deep nesting", test::DeepNesting, false},    {"empty items", test::EmptyItems, true},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.shape(2 << 20);
+    reporter.messages.clear();
+    const auto start = std::chrono::steady_clock::now();
+    Load(text);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 5.0) << c.name;
+    EXPECT_EQ(reporter.messages.empty(), c.loads) << c.name << ": " << handler.LastError();
+  }
+}
+
+TEST_F(RssHandlerTest, NestingBeyondTheLimitFailsTheLoad) {
+  auto nested = [](int levels) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) open += "<b>", close += "</b>";
+    return Rss("<item><title>t</title><description>" + open + "x" + close + "</description></item>");
+  };
+  const int fits = TRSSHandler::kMaxNesting - 4;  // under rss, channel, item and description
+  Load(nested(fits));
+  EXPECT_TRUE(reporter.messages.empty()) << handler.LastError();
+  EXPECT_EQ(Titles(), Names{"t"});
+  Load(nested(fits + 1));
+  EXPECT_EQ(reporter.messages.size(), 1u);
 }
 
 TEST_F(RssHandlerTest, ByteOrderMarkIsConsumedByDecoding) {

@@ -377,7 +377,12 @@ std::string StripHtmlTags(std::string_view text) {
       if (lt == npos) break;
       if (!gtFound || (gt != npos && gt < cursor)) gt = FindChar(text, '>', cursor), gtFound = true;
       if (gt == npos) break;
-      if (gt < lt) break;
+      if (gt < lt) {
+        if (pipesLeft) break;  // a stray ">": the rest is a new segment with its own first "|"
+        // With no "|" left, a new segment would only keep its stray ">": go to the tag's end.
+        gt = FindChar(text, '>', lt);
+        if (gt == npos) break;
+      }
       emit(cursor, lt);
       // "|" is in none of these names, so a pipe inside the tag never makes one match.
       if (HasMarkerAt(text, lt + 1, "/P") || HasMarkerAt(text, lt + 1, "HR/") ||

@@ -32,32 +32,116 @@ size_t FindChar(std::string_view text, char c, size_t from) {
   return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : npos;
 }
 
-// First position of a marker that starts with "<", ignoring case; npos when absent.
-size_t FindTagMarker(std::string_view text, std::string_view upperMarker, size_t from = 0) {
-  for (size_t at = FindChar(text, '<', from); at != npos; at = FindChar(text, '<', at + 1)) {
-    if (HasMarkerAt(text, at, upperMarker)) return at;
+// The ">" that ends a tag whose name ends at `from`. A quoted value (a quote after "=" and
+// optional blanks) runs to its closing quote, so a ">" inside it does not end the tag, as
+// the XML document reads it. npos when the tag never ends.
+size_t TagEnd(std::string_view text, size_t from) {
+  bool afterEquals = false;
+  for (size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '>') return i;
+    if (c == '=') {
+      afterEquals = true;
+    } else if ((c == '"' || c == '\'') && afterEquals) {
+      i = FindChar(text, c, i + 1);
+      if (i == npos) return npos;
+      afterEquals = false;
+    } else if (!IsBlank(c)) {
+      afterEquals = false;
+    }
   }
   return npos;
 }
 
-// First tag (a start tag, or an end tag with `endTag`) named "RDF" or "prefix:RDF", ignoring
-// case; npos when absent. Other names in that namespace, such as the "rdf:Seq" of a channel's
-// item list, do not count.
-size_t FindRdfTag(std::string_view text, bool endTag) {
-  const std::string_view open = endTag ? "</" : "<";
-  for (size_t at = FindChar(text, '<', 0); at != npos; at = FindChar(text, '<', at + 1)) {
-    if (text.compare(at, open.size(), open) != 0) continue;
-    size_t end = at + open.size();
-    while (end < text.size() && !IsBlank(text[end]) && text[end] != '>' && text[end] != '/') ++end;
-    const std::string_view name = text.substr(at + open.size(), end - at - open.size());
-    if (name.size() < 3 || !HasMarkerAt(name, name.size() - 3, "RDF")) continue;
-    if (name.size() == 3 || name[name.size() - 4] == ':') return at;
-  }
-  return npos;
+// The ">" that ends the declaration ("<!...") at text[lt]: the first one, except that a
+// document type with an internal subset ("[...]") ends after its "]". Each search stops at
+// the end of this declaration, so many declarations cost no more than one pass.
+size_t DeclarationEnd(std::string_view text, size_t lt) {
+  const size_t end = FindChar(text, '>', lt + 2);
+  if (end == npos || !HasMarkerAt(text, lt, "<!DOCTYPE")) return end;
+  const void* subset = std::memchr(text.data() + lt + 2, '[', end - lt - 2);
+  if (!subset) return end;
+  const size_t close = FindChar(text, ']', static_cast<size_t>(static_cast<const char*>(subset) - text.data()) + 1);
+  return close == npos ? npos : FindChar(text, '>', close + 1);
 }
 
-// 1-based position as the recognition rules count them, 0 when absent.
-size_t Position(size_t at) { return at == npos ? 0 : at + 1; }
+struct TTag {
+  std::string_view name;
+  bool endTag = false;
+  bool emptyTag = false;  // written "<name .../>"
+};
+
+// Reads the tags of a document in order, stepping over comments, CDATA sections, processing
+// instructions and declarations, so that markup inside them is never taken for a tag. Every
+// search starts where the previous one ended: one pass over the text.
+class TTagScanner {
+ public:
+  explicit TTagScanner(std::string_view text) : text_(text) {}
+
+  // The next start or end tag; false at the end of the text or at markup that never closes.
+  bool Next(TTag& tag) {
+    for (;;) {
+      const size_t lt = FindChar(text_, '<', pos_);
+      if (lt == npos) return false;
+      size_t end;
+      if (HasMarkerAt(text_, lt, "<!--")) {
+        end = Skip(text_.find("-->", lt + 4), 3);
+      } else if (HasMarkerAt(text_, lt, "<![CDATA[")) {
+        end = Skip(text_.find("]]>", lt + 9), 3);
+      } else if (HasMarkerAt(text_, lt, "<!")) {
+        end = Skip(DeclarationEnd(text_, lt), 1);
+      } else if (HasMarkerAt(text_, lt, "<?")) {
+        end = Skip(text_.find("?>", lt + 2), 2);
+      } else {
+        return ReadTag(lt, tag);
+      }
+      if (end == npos) return false;
+      pos_ = end;
+    }
+  }
+
+ private:
+  static size_t Skip(size_t at, size_t length) { return at == npos ? npos : at + length; }
+
+  bool ReadTag(size_t lt, TTag& tag) {
+    tag.endTag = lt + 1 < text_.size() && text_[lt + 1] == '/';
+    const size_t nameStart = lt + (tag.endTag ? 2 : 1);
+    size_t nameEnd = nameStart;
+    while (nameEnd < text_.size() && !IsBlank(text_[nameEnd]) && text_[nameEnd] != '>' &&
+           text_[nameEnd] != '/' && text_[nameEnd] != '<') {
+      ++nameEnd;
+    }
+    const size_t gt = TagEnd(text_, nameEnd);
+    if (gt == npos) return false;
+    tag.name = text_.substr(nameStart, nameEnd - nameStart);
+    tag.emptyTag = text_[gt - 1] == '/';
+    pos_ = gt + 1;
+    return true;
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+bool EqualsIgnoringCase(std::string_view name, std::string_view upper) {
+  return name.size() == upper.size() && HasMarkerAt(name, 0, upper);
+}
+
+// The name after its first ":" (the whole name without one).
+std::string_view LocalPart(std::string_view name) {
+  const size_t colon = name.find(':');
+  return colon == npos ? name : name.substr(colon + 1);
+}
+
+// "rss", or "RDF" alone or after a prefix; case does not matter.
+bool IsFeedRootName(std::string_view name) {
+  if (EqualsIgnoringCase(name, "RSS")) return true;
+  return EqualsIgnoringCase(name, "RDF") ||
+         (name.size() > 4 && name[name.size() - 4] == ':' &&
+          EqualsIgnoringCase(name.substr(name.size() - 3), "RDF"));
+}
+
+bool IsChannelName(std::string_view name) { return EqualsIgnoringCase(LocalPart(name), "CHANNEL"); }
 
 void AppendEscaped(std::string& out, std::string_view content) {
   size_t start = 0;
@@ -188,17 +272,21 @@ size_t DecodeNamedRef(std::string_view text, size_t at, std::string& out) {
 }  // namespace
 
 bool IsFeedText(std::string_view text) {
-  size_t o = Position(FindTagMarker(text, "<RSS "));
-  size_t c = Position(FindTagMarker(text, "</RSS>"));
-  const size_t co = Position(FindTagMarker(text, "<CHANNEL"));
-  const size_t cc = Position(FindTagMarker(text, "</CHANNEL>"));
-  if (o == 0 || c == 0 || co == 0 || cc == 0) {
-    if (o != 0 || c != 0) return false;
-    o = Position(FindRdfTag(text, false));
-    c = Position(FindRdfTag(text, true));
-    if (o == 0 || c == 0) return false;
+  TTagScanner scanner(text);
+  TTag root;
+  if (!scanner.Next(root) || root.endTag || root.emptyTag || !IsFeedRootName(root.name)) return false;
+  bool channelSeen = false, channelOpen = false;
+  for (TTag tag; scanner.Next(tag);) {
+    if (tag.endTag && tag.name == root.name) return channelSeen && !channelOpen;
+    if (!IsChannelName(tag.name)) continue;
+    if (!tag.endTag && !channelSeen) {
+      channelSeen = true;
+      channelOpen = !tag.emptyTag;
+    } else if (tag.endTag) {
+      channelOpen = false;
+    }
   }
-  return c >= o && co <= cc && co >= o && co <= c && cc <= c;
+  return false;  // the root never ends
 }
 
 std::string CleanFeedText(std::string_view text) {
@@ -227,13 +315,7 @@ std::string CleanFeedText(std::string_view text) {
       if (end == npos) break;
       i = end + 3;
     } else {
-      size_t end = FindChar(text, '>', lt + 2);
-      // A document type with an internal subset ends after its "]", not at the first ">".
-      const size_t subset = FindChar(text, '[', lt + 2);
-      if (end != npos && subset < end && HasMarkerAt(text, lt, "<!DOCTYPE")) {
-        const size_t close = FindChar(text, ']', subset + 1);
-        end = close == npos ? npos : FindChar(text, '>', close + 1);
-      }
+      const size_t end = DeclarationEnd(text, lt);
       if (end == npos) {
         out.append(text, lt, npos);
         break;
@@ -253,35 +335,59 @@ std::string StripHtmlTags(std::string_view text) {
   // are kept in `pipes` (ascending) and replaced as the text is copied out.
   std::vector<size_t> pipes;
   size_t nextPipe = 0;  // first entry of `pipes` not yet copied out
+  // Text to keep is gathered as one range while the pieces follow each other (a run of stray
+  // ">" is many short pieces), and appended when the next piece does not follow.
+  size_t keepFrom = 0, keepTo = 0;
+  auto flush = [&] {
+    out.append(text, keepFrom, keepTo - keepFrom);
+    keepFrom = keepTo;
+  };
+  auto keep = [&](size_t from, size_t to) {
+    if (from != keepTo) flush(), keepFrom = from;
+    keepTo = to;
+  };
+  auto insertBreak = [&] {
+    flush();
+    out += "\r\n";
+  };
   auto emit = [&](size_t from, size_t to) {
     while (nextPipe < pipes.size() && pipes[nextPipe] < to) {
       const size_t at = pipes[nextPipe++];
       if (at < from) continue;
-      out.append(text, from, at - from);
-      out += "\r\n";
+      keep(from, at);
+      insertBreak();
       from = at + 1;
     }
-    out.append(text, from, to - from);
+    keep(from, to);
   };
   size_t segment = 0;
   size_t lt = npos, gt = npos;
   bool ltFound = false, gtFound = false;
+  bool pipesLeft = true;  // false once a search found none: none is ever found after that
   for (;;) {
-    const size_t pipe =
-        FindChar(text, '|', pipes.empty() ? segment : std::max(segment, pipes.back() + 1));
-    if (pipe != npos) pipes.push_back(pipe);
+    if (pipesLeft) {
+      const size_t pipe =
+          FindChar(text, '|', pipes.empty() ? segment : std::max(segment, pipes.back() + 1));
+      if (pipe != npos) pipes.push_back(pipe);
+      pipesLeft = pipe != npos;
+    }
     size_t cursor = segment;
     for (;;) {
       if (!ltFound || (lt != npos && lt < cursor)) lt = FindChar(text, '<', cursor), ltFound = true;
       if (lt == npos) break;
       if (!gtFound || (gt != npos && gt < cursor)) gt = FindChar(text, '>', cursor), gtFound = true;
       if (gt == npos) break;
-      if (gt < lt) break;
+      if (gt < lt) {
+        if (pipesLeft) break;  // a stray ">": the rest is a new segment with its own first "|"
+        // With no "|" left, a new segment would only keep its stray ">": go to the tag's end.
+        gt = FindChar(text, '>', lt);
+        if (gt == npos) break;
+      }
       emit(cursor, lt);
       // "|" is in none of these names, so a pipe inside the tag never makes one match.
       if (HasMarkerAt(text, lt + 1, "/P") || HasMarkerAt(text, lt + 1, "HR/") ||
           HasMarkerAt(text, lt + 1, "HR /") || HasMarkerAt(text, lt + 1, "BR")) {
-        out += "\r\n";
+        insertBreak();
       }
       cursor = gt + 1;
     }
@@ -291,6 +397,7 @@ std::string StripHtmlTags(std::string_view text) {
       continue;
     }
     emit(cursor, text.size());
+    flush();
     return out;
   }
 }

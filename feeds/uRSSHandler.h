@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "feeds/FeedFailure.h"
@@ -21,7 +22,8 @@ class TRSSItem {
   const std::string& Description() const noexcept { return description_; }
   const std::string& PubDate() const noexcept { return pub_date_; }
 
-  // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends.
+  // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends. A
+  // title is one line: each run of blanks, tabs, CR and LF in it becomes one blank.
   void SetTitle(std::string_view text);
   void SetDescription(std::string_view text);
   // Store the text as it is.
@@ -58,6 +60,12 @@ class TRSSItemList {
 
 class TRSSHandler {
  public:
+  // A load keeps at most this many items, the first in document order.
+  static constexpr int kMaxItems = 10000;
+  // Elements nested deeper than this fail the load: no feed needs it, and each level costs
+  // a node of the tree.
+  static constexpr int kMaxNesting = 1000;
+
   // The message the user sees when a recognised feed cannot be loaded.
   static constexpr std::string_view kLoadErrorMessage = "Error loading appropriate rss!";
 
@@ -74,10 +82,12 @@ class TRSSHandler {
   // Loads one decoded document (UTF-8, see DecodeFeedBytes). A text that is not an RSS or RDF
   // document is dropped without a word; any failure after that is reported with
   // kLoadErrorMessage, and the items read before it stay, with no current item. Nothing is
-  // thrown. The caller clears the items first.
+  // thrown. The caller clears the items first. A channel without items is an empty feed; an
+  // item that cannot be read is left out; at most kMaxItems items are kept.
   void LoadFromText(std::string_view text);
 
-  // The cleaned text last handed to the XML document, and the document itself.
+  // The cleaned text last handed to the XML document, and the document itself (inactive
+  // once a load has taken its items: the tree is freed).
   const std::string& XmlText() const noexcept { return xml_text_; }
   TALXMLDocument& XmlDocument() noexcept { return *xml_document_; }
 
@@ -104,6 +114,9 @@ class TRSSHandler {
 
  private:
   void Parse();
+  // Reads a complete item element of a channel (or of an RSS 1.0 root) while the document
+  // loads, and takes it out of the tree, so the tree never holds more than one item.
+  void TakeItem(TALXMLNode& element);
 
   TFeedFailureReporter* reporter_;
   std::string url_;
@@ -115,6 +128,8 @@ class TRSSHandler {
   TRSSItemList items_;
   TRSSItem* current_item_ = nullptr;
   std::string last_error_;
+  // The items read during a load, by the element that holds them.
+  std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>> read_items_;
 };
 
 }  // namespace mq

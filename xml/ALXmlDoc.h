@@ -387,6 +387,7 @@ class TALXMLDocument {
   using TStartElementEvent = std::function<void(TALXMLDocument& Sender, const std::string& Name,
                                                 const std::vector<std::string>& Attributes)>;
   using TTextEvent = std::function<void(TALXMLDocument& Sender, const std::string& Text)>;
+  using TElementEvent = std::function<void(TALXMLDocument& Sender, TALXMLNode& Element)>;
 
   // Size of the chunks in which a source is read.
   static constexpr std::size_t kChunkSize = 8192;
@@ -451,6 +452,10 @@ class TALXMLDocument {
   void SetOptions(TALXMLDocOptions options) noexcept { options_ = options; }
   TALXMLParseOptions ParseOptions() const noexcept { return parse_options_; }
   void SetParseOptions(TALXMLParseOptions options) noexcept { parse_options_ = options; }
+  // The deepest nesting of elements a load accepts (0, the default: no limit). A start tag
+  // beyond it fails the load with "Xml Parse error".
+  int MaxDepth() const noexcept { return max_depth_; }
+  void SetMaxDepth(int depth) noexcept { max_depth_ = depth; }
 
   // Loading state (the component being set up from stored settings): while loading, SetActive
   // only records the wish; EndLoading applies it and rethrows its error.
@@ -473,6 +478,10 @@ class TALXMLDocument {
   TTextEvent OnParseEndElement;
   TTextEvent OnParseText;
   TTextEvent OnParseComment;
+  // Raised with the element itself once it is complete (after OnParseEndElement). The handler
+  // may take the element out of its parent's child list, and so read a large document one
+  // part at a time without ever holding its whole tree.
+  TElementEvent OnParseElementDone;
 
  private:
   enum class Source { None, XmlLines, File, Stream };
@@ -493,6 +502,7 @@ class TALXMLDocument {
   TALXMLParseOptions parse_options_ = 0;
   bool loading_ = false;
   bool active_wish_ = false;
+  int max_depth_ = 0;
 };
 
 }  // namespace mq

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "xml/ALXmlDoc.h"
@@ -81,65 +81,89 @@ std::string ALXmlDecodeEntities(std::string_view text) {
   return out;
 }
 
-void ExtractHeaderFields(std::string_view s, std::vector<std::string>& fields) {
-  fields.clear();
-  const size_t n = s.size();
-  size_t i = 0;
-  while (i < n) {
-    while (i < n && IsFieldSeparator(s[i])) ++i;
-    if (i >= n) break;
-    const size_t head = i;
-    if (IsQuote(s[i])) {
-      // A token that begins with a quote runs to its closing quote. It keeps its quotes, so
-      // that a value written after a blank ("name= 'v'") still reads as a quoted value.
-      const size_t close = s.find(s[i], i + 1);
-      i = close == std::string_view::npos ? n : close + 1;
-      fields.emplace_back(s.substr(head, i - head));
-      continue;
+// Splits attribute text into entries one at a time, holding at most three tokens, so that a
+// tag with a million attributes costs no memory per attribute.
+class TFieldSplitter {
+ public:
+  explicit TFieldSplitter(std::string_view text) : s_(text) {}
+
+  // The next "name=value" entry; false when there is none.
+  bool Next(std::string& entry) {
+    Fill();
+    if (count_ == 0) return false;
+    const std::string_view t = Take();
+    entry.assign(t);
+    const bool hasEquals = t.find('=') != std::string_view::npos;
+    // Join a name and a value separated by blanks: `name = value`, `name= value`,
+    // `name =value`. Each join needs only the tokens it uses, so the last attribute of a tag
+    // joins like any other.
+    if (!hasEquals && count_ >= 2 && Peek(0) == "=") {
+      entry += '=';
+      Take();
+      entry += Take();
+    } else if (hasEquals && t.back() == '=' && count_ >= 1) {
+      entry += Take();
+    } else if (!hasEquals && count_ >= 1 && Peek(0).front() == '=') {
+      entry += Take();
     }
-    bool quoted = false;
-    while (i < n) {
-      const char c = s[i];
-      if (IsQuote(c)) {
-        // Ends right after the closing quote; the character after it is skipped.
-        const size_t close = s.find(c, i + 1);
-        i = close == std::string_view::npos ? n : close + 1;
-        fields.emplace_back(s.substr(head, i - head));
-        ++i;
-        quoted = true;
-        break;
-      }
-      if (IsFieldSeparator(c)) break;
-      ++i;
-    }
-    if (!quoted) fields.emplace_back(s.substr(head, i - head));
+    return true;
   }
 
-  // Join a name and a value separated by blanks: `name = value`, `name= value`,
-  // `name =value`. Each join needs only the tokens it uses, so the last attribute of a tag
-  // joins like any other.
-  // One pass, compacting in place: a joined entry is written at `w`, never ahead of `k`.
-  const size_t tokens = fields.size();
-  size_t w = 0;
-  for (size_t k = 0; k < tokens;) {
-    std::string t = std::move(fields[k]);
-    const bool hasEquals = t.find('=') != std::string::npos;
-    if (!hasEquals && k + 2 < tokens && fields[k + 1] == "=") {
-      t += '=';
-      t += fields[k + 2];
-      k += 3;
-    } else if (hasEquals && t.back() == '=' && k + 1 < tokens) {
-      t += fields[k + 1];
-      k += 2;
-    } else if (!hasEquals && k + 1 < tokens && fields[k + 1].front() == '=') {
-      t += fields[k + 1];
-      k += 2;
-    } else {
-      k += 1;
-    }
-    fields[w++] = std::move(t);
+ private:
+  std::string_view Peek(size_t k) const { return ahead_[(first_ + k) % 3]; }
+  std::string_view Take() {
+    const std::string_view t = ahead_[first_];
+    first_ = (first_ + 1) % 3;
+    --count_;
+    Fill();
+    return t;
   }
-  fields.resize(w);
+  void Fill() {
+    std::string_view token;
+    while (count_ < 3 && NextToken(token)) ahead_[(first_ + count_++) % 3] = token;
+  }
+
+  bool NextToken(std::string_view& token) {
+    const size_t n = s_.size();
+    while (i_ < n && IsFieldSeparator(s_[i_])) ++i_;
+    if (i_ >= n) return false;
+    const size_t head = i_;
+    if (IsQuote(s_[i_])) {
+      // A token that begins with a quote runs to its closing quote. It keeps its quotes, so
+      // that a value written after a blank ("name= 'v'") still reads as a quoted value.
+      const size_t close = s_.find(s_[i_], i_ + 1);
+      i_ = close == std::string_view::npos ? n : close + 1;
+      token = s_.substr(head, i_ - head);
+      return true;
+    }
+    while (i_ < n) {
+      const char c = s_[i_];
+      if (IsQuote(c)) {
+        // Ends right after the closing quote; the character after it is skipped.
+        const size_t close = s_.find(c, i_ + 1);
+        i_ = close == std::string_view::npos ? n : close + 1;
+        token = s_.substr(head, i_ - head);
+        ++i_;
+        return true;
+      }
+      if (IsFieldSeparator(c)) break;
+      ++i_;
+    }
+    token = s_.substr(head, i_ - head);
+    return true;
+  }
+
+  std::string_view s_;
+  size_t i_ = 0;
+  std::string_view ahead_[3];
+  size_t first_ = 0;
+  size_t count_ = 0;
+};
+
+void ExtractHeaderFields(std::string_view s, std::vector<std::string>& fields) {
+  fields.clear();
+  TFieldSplitter splitter(s);
+  for (std::string entry; splitter.Next(entry);) fields.push_back(entry);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -156,6 +180,9 @@ class TALXMLDocument::Reader {
   size_t Avail() const noexcept { return len_ - pos_; }
   const char* At(size_t offset) const noexcept { return buf_.get() + pos_ + offset; }
   bool More();
+  // After a token larger than a few chunks, gives the grown buffer back.
+  void Shrink();
+  static constexpr size_t kSmallCapacity = kChunkSize * 4;
   bool Ensure(size_t n) {
     while (Avail() < n)
       if (!More()) return false;
@@ -187,9 +214,12 @@ class TALXMLDocument::Reader {
   std::vector<TALXMLNode*> open_;  // open elements, innermost last
   bool keep_blank_text_ = false;
   std::string scratch_;
-  std::vector<std::string> fields_;
+  std::string field_;
   static constexpr size_t kIndexedAttributes = 16;
-  std::unordered_set<std::string_view> seen_names_;  // views of attribute nodes' names
+  void IndexAttributes(TALXMLNode& element);
+  void SetIndexedAttribute(TALXMLNode& element, std::string_view name);
+  // Views of attribute nodes' names and local names, each to the first node that has it.
+  std::unordered_map<std::string_view, TALXMLNode*> attribute_index_;
   std::vector<std::string> event_attributes_;
 };
 
@@ -202,7 +232,7 @@ bool TALXMLDocument::Reader::More() {
     pos_ = 0;
   }
   if (capacity_ - len_ < kChunkSize) {
-    const size_t capacity = std::max(capacity_ * 2, len_ + kChunkSize);
+    const size_t capacity = std::max(capacity_ + capacity_ / 2, len_ + kChunkSize);
     std::unique_ptr<char[]> grown(new char[capacity]);
     if (len_) std::memcpy(grown.get(), buf_.get(), len_);
     buf_ = std::move(grown);
@@ -213,6 +243,16 @@ bool TALXMLDocument::Reader::More() {
   len_ += got;
   if (got < kChunkSize) eof_ = true;
   return got > 0;
+}
+
+void TALXMLDocument::Reader::Shrink() {
+  std::unique_ptr<char[]> small(new char[kChunkSize * 2]);
+  std::memcpy(small.get(), At(0), Avail());
+  base_ += static_cast<std::int64_t>(pos_);
+  len_ -= pos_;
+  pos_ = 0;
+  buf_ = std::move(small);
+  capacity_ = kChunkSize * 2;
 }
 
 size_t TALXMLDocument::Reader::FindByte(char c, size_t from) {
@@ -283,6 +323,7 @@ void TALXMLDocument::Reader::Run() {
   try {
     for (;;) {
       if (Avail() == 0 && !More()) break;
+      if (capacity_ > kSmallCapacity && Avail() <= kChunkSize) Shrink();
       token_start_ = base_ + static_cast<std::int64_t>(pos_);
       if (*At(0) != '<') {
         ReadText();
@@ -361,6 +402,7 @@ void TALXMLDocument::Reader::ReadEndTag() {
   parent_ = element->ParentNode();
   if (doc_.OnParseEndElement) doc_.OnParseEndElement(doc_, element->NodeName());
   pos_ += end + 1;
+  if (doc_.OnParseElementDone) doc_.OnParseElementDone(doc_, *element);  // may free it
 }
 
 void TALXMLDocument::Reader::ReadStartTag() {
@@ -373,6 +415,7 @@ void TALXMLDocument::Reader::ReadStartTag() {
   size_t split = 0;
   while (split < content.size() && !IsNameBreak(content[split])) ++split;
 
+  if (doc_.max_depth_ > 0 && open_.size() >= static_cast<size_t>(doc_.max_depth_)) ParseError();
   auto node = std::make_unique<TALXmlElementNode>(&doc_, std::string(content.substr(0, split)));
   TALXMLNode* element = node.get();
   Append(std::move(node));
@@ -380,43 +423,62 @@ void TALXMLDocument::Reader::ReadStartTag() {
   const bool wantEvent = static_cast<bool>(doc_.OnParseStartElement);
   if (wantEvent) event_attributes_.clear();
   const std::string_view attributeText = content.substr(split);
-  if (!attributeText.empty()) {
-    ExtractHeaderFields(attributeText, fields_);
-    // Setting an attribute looks its name up among those already set (names and local names).
-    // A tag with very many attributes keeps those names in a set, so that a new name is added
-    // without a linear search.
-    const bool indexed = fields_.size() > kIndexedAttributes;
-    if (indexed) seen_names_.clear();
-    for (const std::string& field : fields_) {
-      const size_t eq = field.find('=');
-      const std::string_view name = std::string_view(field).substr(0, eq);
-      const std::string_view value =
-          eq == std::string::npos ? std::string_view() : std::string_view(field).substr(eq + 1);
-      if (value.size() < 2 || !IsQuote(value.front()) || value.back() != value.front())
-        ParseError();
-      DecodeInto(scratch_, value.data() + 1, value.size() - 2);
-      if (wantEvent) event_attributes_.push_back(std::string(name) + "=" + scratch_);
-      if (indexed && !seen_names_.count(name)) {
-        auto attr = std::make_unique<TALXmlAttributeNode>(&doc_, std::string(name));
-        const TALXMLNode* raw = attr.get();
-        attr->SetText(std::move(scratch_));
-        element->AttributeNodes()->Add(std::move(attr));
-        seen_names_.insert(raw->NodeName());
-        seen_names_.insert(LocalNameOf(*raw));
-      } else {
-        element->SetAttributes(name, std::move(scratch_));
-      }
-      scratch_.clear();
+  // Setting an attribute looks its name up among those already set (names and local names).
+  // Past a few attributes, a tag keeps those names in a map to the first attribute that has
+  // each as name or local name, so that neither a new name nor a repeated one costs a linear
+  // search.
+  TFieldSplitter splitter(attributeText);
+  for (size_t set = 0; splitter.Next(field_); ++set) {
+    const size_t eq = field_.find('=');
+    const std::string_view name = std::string_view(field_).substr(0, eq);
+    const std::string_view value =
+        eq == std::string::npos ? std::string_view() : std::string_view(field_).substr(eq + 1);
+    if (value.size() < 2 || !IsQuote(value.front()) || value.back() != value.front()) ParseError();
+    DecodeInto(scratch_, value.data() + 1, value.size() - 2);
+    if (wantEvent) event_attributes_.push_back(std::string(name) + "=" + scratch_);
+    if (set == kIndexedAttributes) IndexAttributes(*element);
+    if (set >= kIndexedAttributes) {
+      SetIndexedAttribute(*element, name);
+    } else {
+      element->SetAttributes(name, std::move(scratch_));
     }
+    scratch_.clear();
   }
   if (wantEvent) doc_.OnParseStartElement(doc_, element->NodeName(), event_attributes_);
+  pos_ += end + 1;
   if (empty) {
     if (doc_.OnParseEndElement) doc_.OnParseEndElement(doc_, element->NodeName());
+    if (doc_.OnParseElementDone) doc_.OnParseElementDone(doc_, *element);  // may free it
   } else {
     open_.push_back(element);
     parent_ = element;
   }
-  pos_ += end + 1;
+}
+
+// Puts the attributes the element has so far into attribute_index_.
+void TALXMLDocument::Reader::IndexAttributes(TALXMLNode& element) {
+  attribute_index_.clear();  // costs what the last indexed tag's attributes did
+  const TALXMLNodeList* list = element.RawAttributeNodes();
+  for (int i = 0; list && i < list->Count(); ++i) {
+    TALXMLNode* attr = list->Get(i);
+    attribute_index_.emplace(attr->NodeName(), attr);
+    attribute_index_.emplace(LocalNameOf(*attr), attr);
+  }
+}
+
+// SetAttributes for a tag indexed in attribute_index_: the value goes to the first attribute
+// whose name or local name is `name`, else to a new attribute.
+void TALXMLDocument::Reader::SetIndexedAttribute(TALXMLNode& element, std::string_view name) {
+  if (const auto found = attribute_index_.find(name); found != attribute_index_.end()) {
+    found->second->SetText(std::move(scratch_));
+    return;
+  }
+  auto attr = std::make_unique<TALXmlAttributeNode>(&doc_, std::string(name));
+  TALXMLNode* raw = attr.get();
+  attr->SetText(std::move(scratch_));
+  element.AttributeNodes()->Add(std::move(attr));
+  attribute_index_.emplace(raw->NodeName(), raw);
+  attribute_index_.emplace(LocalNameOf(*raw), raw);
 }
 
 void TALXMLDocument::Parse(std::istream& in) {

@@ -26,30 +26,62 @@ struct FeedCase {
   bool accepted;
 };
 
-TEST(FeedTextRecognition, Table) {
+TEST(FeedTextRecognition, RootSpellings) {
   const FeedCase cases[] = {
       {"rss with version", R"(<rss version="2.0"><channel><title>t</title></channel></rss>)", true},
       {"upper case markers", R"(<RSS VERSION="2.0"><CHANNEL></CHANNEL></RSS>)", true},
       {"declaration first", "<?xml version=\"1.0\"?>\n<rss version=\"0.91\"><channel></channel></rss>", true},
-      {"rss without attribute", "<rss><channel></channel></rss>", false},
-      {"rss followed by a line break", "<rss\nversion=\"2.0\"><channel></channel></rss>", false},
+      {"rss without attribute", "<rss><channel></channel></rss>", true},
+      {"rss followed by a line break", "<rss\nversion=\"2.0\"><channel></channel></rss>", true},
+      {"rss followed by a tab", "<rss\tversion=\"2.0\"><channel></channel></rss>", true},
+      {"end tags with blanks", "<rss><channel></channel ></rss >", true},
+      {"empty channel element", "<rss><channel/></rss>", true},
+      {"prolog of comments, doctype and instructions",
+       "<?xml version=\"1.0\"?><!-- <html> --><!DOCTYPE rss [<!ENTITY a \"<b>\">]><?xml-stylesheet href=\"s\"?>"
+       "<rss><channel></channel></rss>",
+       true},
+      {"rdf prefixed", R"(<rdf:RDF xmlns:rdf="r"><channel rdf:about="x"></channel><item/></rdf:RDF>)", true},
+      {"rdf plain", "<RDF><channel></channel></RDF>", true},
+      {"rdf with its item list inside the channel",
+       "<rdf:RDF xmlns:rdf=\"r\"><channel><items><rdf:Seq><rdf:li/></rdf:Seq></items></channel></rdf:RDF>", true},
+      {"text before the root", "junk<rss><channel></channel></rss>", true},
+  };
+  for (const FeedCase& c : cases) EXPECT_EQ(IsFeedText(c.text), c.accepted) << c.name;
+}
+
+TEST(FeedTextRecognition, MarkersInsideContentDoNotCount) {
+  const FeedCase cases[] = {
+      {"root end in a cdata title",
+       "<rss><channel><item><title><![CDATA[</rss>]]></title></item></channel></rss>", true},
+      {"root start in a comment", "<rss><channel><!-- <rss version=\"1\"> --></channel></rss>", true},
+      {"root end in a comment", "<rss><channel><!-- </rss> --></channel></rss>", true},
+      {"channel end in an attribute value", "<rss><channel><a t=\"</channel>\"/></channel></rss>", true},
+      {"channel only inside cdata", "<rss><item><![CDATA[<channel></channel>]]></item></rss>", false},
+      {"channel only inside a comment", "<rss><!-- <channel></channel> --></rss>", false},
+      {"feed root only inside a comment", "<!-- <rss><channel></channel></rss> --><html></html>", false},
+      {"root before a cdata run to the end", "<rss><channel></channel><![CDATA[</rss>", false},
+  };
+  for (const FeedCase& c : cases) EXPECT_EQ(IsFeedText(c.text), c.accepted) << c.name;
+}
+
+TEST(FeedTextRecognition, OtherDocumentsAreRejected) {
+  const FeedCase cases[] = {
       {"rss without channel", R"(<rss version="2.0"><item/></rss>)", false},
       {"channel not closed", R"(<rss version="2.0"><channel><item/></rss>)", false},
       {"rss not closed (truncated)", R"(<rss version="2.0"><channel></channel>)", false},
       {"channel before root", R"(<channel></channel><rss version="2.0"></rss>)", false},
       {"channel closes after root", R"(<rss version="2.0"><channel></rss></channel>)", false},
       {"channel opens after root close", R"(<rss version="2.0"></rss><channel></channel>)", false},
-      {"rdf prefixed", R"(<rdf:RDF xmlns:rdf="r"><channel rdf:about="x"></channel><item/></rdf:RDF>)", true},
-      {"rdf plain", "<RDF><channel></channel></RDF>", true},
-      {"rdf with its item list inside the channel",
-       "<rdf:RDF xmlns:rdf=\"r\"><channel><items><rdf:Seq><rdf:li/></rdf:Seq></items></channel></rdf:RDF>", true},
+      {"another element is the root", "<x/><rss version=\"2.0\"><channel></channel></rss>", false},
+      {"empty root", "<rss/><channel></channel>", false},
+      {"a longer name is not rss", "<rssx><channel></channel></rssx>", false},
       {"rdf-prefixed tags are not the root", "<rdf:Seq><channel></channel></rdf:Seq>", false},
       {"a name merely ending in rdf is not the root", "<xrdf><channel></channel></xrdf>", false},
       {"rdf without channel", R"(<rdf:RDF xmlns:rdf="r"><item/></rdf:RDF>)", false},
       {"rdf not closed", R"(<rdf:RDF><channel></channel>)", false},
-      {"rdf root, but an rss end tag", "<rdf:RDF><channel></channel></rss></rdf:RDF>", false},
       {"atom", R"(<feed xmlns="http://www.w3.org/2005/Atom"><entry/></feed>)", false},
       {"html page", "<html><body>502 Bad Gateway</body></html>", false},
+      {"unclosed attribute value", "<rss a=\"><channel></channel></rss>", false},
       {"empty", "", false},
   };
   for (const FeedCase& c : cases) EXPECT_EQ(IsFeedText(c.text), c.accepted) << c.name;

@@ -518,3 +518,61 @@ TEST(parse_deep, DeepSubtreeMovesBetweenDocumentsAndIsDeleted) {
 
 }  // namespace
 }  // namespace mq
+
+namespace mq {
+namespace {
+
+TEST(parse_attributes, RepeatsInALargeTagSetTheFirstMatch) {
+  std::string tag = "<r";
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 40; ++i) tag += " a" + std::to_string(i) + "=\"" + std::to_string(round) + "\"";
+  }
+  tag += " p:a7=\"x\" a7=\"local\"/>";
+  auto doc = xmltest::Load(tag);
+  const TALXMLNode* r = doc->DocumentElement();
+  EXPECT_EQ(r->RawAttributeNodes()->Count(), 41);
+  EXPECT_EQ(r->Attributes("a0"), "2");
+  EXPECT_EQ(r->Attributes("a39"), "2");
+  EXPECT_EQ(r->Attributes("a7"), "local") << "a7 is found by name before p:a7 by local name";
+  EXPECT_EQ(r->Attributes("p:a7"), "x");
+}
+
+TEST(parse_limits, MaxDepthFailsOnlyBeyondIt) {
+  struct Case {
+    int maxDepth;
+    int levels;  // the innermost element, empty, included
+    bool fails;
+  };
+  const Case cases[] = {{3, 3, false}, {3, 4, true}, {1, 1, false}, {1, 2, true}, {0, 5000, false}};
+  for (const Case& c : cases) {
+    std::string xml;
+    for (int i = 1; i < c.levels; ++i) xml += "<a>";
+    xml += "<b/>";
+    for (int i = 1; i < c.levels; ++i) xml += "</a>";
+    TALXMLDocument doc;
+    doc.SetMaxDepth(c.maxDepth);
+    const std::string error = ErrorOf([&] { doc.LoadFromXML(xml); });
+    EXPECT_EQ(error == "Xml Parse error", c.fails) << c.maxDepth << "/" << c.levels << ": " << error;
+    EXPECT_EQ(doc.Active(), !c.fails);
+  }
+}
+
+TEST(parse_events, ElementDoneMayTakeTheElementOut) {
+  TALXMLDocument doc;
+  std::vector<std::string> done;
+  doc.OnParseElementDone = [&](TALXMLDocument&, TALXMLNode& element) {
+    done.push_back(element.NodeName());
+    if (element.NodeName() != "item") return;
+    TALXMLNodeList* siblings = element.ParentNode()->ChildNodes();
+    ASSERT_EQ(siblings->Last(), &element);
+    siblings->Delete(siblings->Count() - 1);
+  };
+  doc.LoadFromXML("<r><item><t>1</t></item><keep/><item/><item>2</item></r>");
+  EXPECT_EQ(done, (std::vector<std::string>{"t", "item", "keep", "item", "item", "r"}));
+  const TALXMLNodeList* left = doc.DocumentElement()->ChildNodes();
+  ASSERT_EQ(left->Count(), 1);
+  EXPECT_EQ(left->First()->NodeName(), "keep");
+}
+
+}  // namespace
+}  // namespace mq

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs the main window's resolution suite in a Wine prefix of its own whose screen has DPI
+# pixels per inch (ctest: main_dpi_96, main_dpi_120, ...):
+#   tests/main/dpi.sh DPI TEST_EXE PREFIX_ROOT [gtest args...]
+# The prefix (PREFIX_ROOT/prefix-DPI) is made on first use and kept for later runs.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+dpi=$1 exe=$2 root=$3
+shift 3
+mkdir -p "$root"
+# A sandbox of its own (own display, own wineserver), also when ctest runs inside one.
+exec env -u MQ_USE_DISPLAY MQ_EXPECT_DPI="$dpi" "$here/../../scripts/sandbox.sh" --prefix "$root/prefix-$dpi" \
+  --dpi "$dpi" -- bash -c 'cd "$(dirname "$0")" && exec /usr/lib/wine/wine64 "$0" "$@"' "$exe" "$@"

@@ -86,18 +86,18 @@ TEST_F(MainWindowDpi, TheBarDocksAtTheScaledHeight) {
 struct DesignRect {
   const char* name;
   TControl* (*control)(TfrMain&);
-  int left;              // where the window's code puts it, -1 when laid out from the title
-  int spanLeft, top;     // the description's left and top
-  int width, height;     // the description's size, -1 when sized to the caption
+  int left, top;                 // where it ends up (-1: laid out from the title)
+  int spanLeft, spanTop;         // the description's left and top
+  int width, height;             // the description's size, -1 when sized to the caption
 };
 
 TEST_F(MainWindowDpi, ControlsTakeTheirDesignRectanglesScaled) {
   const DesignRect table[] = {
-      {"imgStart", [](TfrMain& f) -> TControl* { return f.imgStart; }, 4, 0, 2, 22, 22},
-      {"lblTitle", [](TfrMain& f) -> TControl* { return f.lblTitle; }, 30, 30, 5, -1, -1},
-      {"imgPrevRssItem", [](TfrMain& f) -> TControl* { return f.imgPrevRssItem; }, -1, 136, 5, 16, 16},
-      {"imgNextRssItem", [](TfrMain& f) -> TControl* { return f.imgNextRssItem; }, -1, 566, 5, 16, 16},
-      {"lblTicker", [](TfrMain& f) -> TControl* { return f.lblTicker; }, -1, 158, 8, -1, 13},
+      {"imgStart", [](TfrMain& f) -> TControl* { return f.imgStart; }, 4, 2, 0, 0, 22, 22},
+      {"lblTitle", [](TfrMain& f) -> TControl* { return f.lblTitle; }, 30, 5, 30, 5, -1, -1},
+      {"imgPrevRssItem", [](TfrMain& f) -> TControl* { return f.imgPrevRssItem; }, -1, 5, 136, 5, 16, 16},
+      {"imgNextRssItem", [](TfrMain& f) -> TControl* { return f.imgNextRssItem; }, -1, 5, 566, 5, 16, 16},
+      {"lblTicker", [](TfrMain& f) -> TControl* { return f.lblTicker; }, -1, 8, 158, 8, -1, 13},
   };
   for (const DesignRect& d : table) {
     SCOPED_TRACE(d.name);
@@ -105,7 +105,7 @@ TEST_F(MainWindowDpi, ControlsTakeTheirDesignRectanglesScaled) {
     if (d.left >= 0) EXPECT_EQ(c->Left(), ScaleDpi(d.left, dpi_));
     EXPECT_EQ(c->Top(), ScaleDpi(d.top, dpi_));
     if (d.width >= 0) EXPECT_EQ(c->Width(), ScaleSpan(d.spanLeft, d.width, dpi_).length);
-    if (d.height >= 0) EXPECT_EQ(c->Height(), ScaleSpan(d.top, d.height, dpi_).length);
+    if (d.height >= 0) EXPECT_EQ(c->Height(), ScaleSpan(d.spanTop, d.height, dpi_).length);
   }
 }
 

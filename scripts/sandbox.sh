@@ -8,6 +8,8 @@
 # --net-only gives just the private network namespace (no display, no Wine).
 # --dpi N sets the prefix's screen resolution (HKCU\Control Panel\Desktop LogPixels) to N
 # pixels per inch before any program of the command starts; keep one prefix per value.
+# --seed DIR makes a new prefix as a copy of the finished prefix DIR (seconds instead of a
+# minute of wineboot); without it, or when DIR is not one, the prefix is booted afresh.
 # The prefix defaults to $MQ_WINEPREFIX or ~/.cache/marquelle/wineprefix. Inside, DISPLAY,
 # WINEPREFIX and WINEDEBUG are set and MQ_SANDBOX=1, and a persistent wineserver runs for the
 # command's lifetime, so Wine programs start fast.
@@ -17,11 +19,13 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 prefix=${MQ_WINEPREFIX:-$HOME/.cache/marquelle/wineprefix}
 net_only=0
 dpi=
+seed=
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
     --net-only) net_only=1; shift ;;
     --dpi) dpi=$2; shift 2 ;;
+    --seed) seed=$2; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -39,6 +43,7 @@ if [ "${MQ_SANDBOX:-}" != 1 ] || ! only_loopback; then
   flags=(--prefix "$prefix")
   [ "$net_only" = 1 ] && flags+=(--net-only)
   [ -n "$dpi" ] && flags+=(--dpi "$dpi")
+  [ -n "$seed" ] && flags+=(--seed "$seed")
   exec unshare -rn env MQ_SANDBOX=1 "$0" "${flags[@]}" -- "$@"
 fi
 
@@ -82,6 +87,12 @@ settle() {
 
 reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
 
+if [ ! -f "$prefix/.marquelle-prefix-v2" ] && [ -n "$seed" ] && [ -f "$seed/.marquelle-prefix-v2" ]; then
+  echo "sandbox: copying Wine prefix $seed to $prefix" >&2
+  rm -rf "$prefix"
+  cp -a "$seed" "$prefix"
+  rm -f "$prefix"/.marquelle-dpi-*
+fi
 if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   echo "sandbox: creating Wine prefix $prefix" >&2
   rm -rf "$prefix"

@@ -46,10 +46,10 @@ std::optional<std::string> LinkToOpen(std::string_view link) {
 }
 
 TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth,
-                                  int workAreaWidth) {
+                                  int workAreaWidth, int gap) {
   TTickerLayout l;
-  l.PrevLeft = titleLeft + titleWidth + 10;
-  l.NextLeft = workAreaWidth - buttonWidth - 10;
+  l.PrevLeft = titleLeft + titleWidth + gap;
+  l.NextLeft = workAreaWidth - buttonWidth - gap;
   l.TickerLeft = l.PrevLeft + buttonWidth;
   l.TickerWidth = std::max(0, l.NextLeft - l.TickerLeft);
   return l;

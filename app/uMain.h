@@ -37,6 +37,9 @@ class TfrMain : public TAppBar {
 
   std::wstring ResourceName() const override { return L"FRMAIN"; }
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  // After the bar has been scaled and docked again, the controls are laid out anew: the
+  // ticker's width follows the work area, which does not scale.
+  void DpiChanged(int dpi, const RECT* suggested) override;
 
   // --- Components of the description.
   TEsTile* imgBckg = nullptr;

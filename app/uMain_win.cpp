@@ -122,9 +122,9 @@ void TfrMain::FormCreateSteps() {
   OnResize = [this](TObject*) { FitBackground(); };
   FitBackground();
 
-  // 3. Start button.
-  imgStart->SetLeft(4);
-  imgStart->SetTop(2);
+  // 3. Start button (the place in design units, like the description's).
+  imgStart->SetLeft(ScaleValue(4));
+  imgStart->SetTop(ScaleValue(2));
   imgStart->Picture().SetGraphic(&pngImages->Items(0).PngImage);
 
   // 4. Reload timer: 5 minutes until the settings say otherwise.
@@ -239,6 +239,12 @@ LRESULT TfrMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   return TAppBar::WndProc(msg, wp, lp);
 }
 
+void TfrMain::DpiChanged(int dpi, const RECT* suggested) {
+  TAppBar::DpiChanged(dpi, suggested);
+  FitBackground();
+  if (lblTicker != nullptr && lblTitle != nullptr && imgPrevRssItem != nullptr) LayoutTicker();
+}
+
 void TfrMain::mnuCloseClick(TObject*) {
   Application().Terminate();
   Close();
@@ -292,7 +298,8 @@ void TfrMain::LayoutTicker() {
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const TTickerLayout l =
-      ComputeTickerLayout(lblTitle->Left(), lblTitle->Width(), imgPrevRssItem->Width(), work.right - work.left);
+      ComputeTickerLayout(lblTitle->Left(), lblTitle->Width(), imgPrevRssItem->Width(), work.right - work.left,
+                          ScaleValue(kTickerGap));
   imgPrevRssItem->SetLeft(l.PrevLeft);
   imgNextRssItem->SetLeft(l.NextLeft);
   lblTicker->SetBounds(l.TickerLeft, lblTicker->Top(), l.TickerWidth, lblTicker->Height());

@@ -50,6 +50,12 @@ class TAppBar : public TForm, public bar::AppBarCore {
 
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  // Also scales the dock sizes, the size increments and the minimum sizes (design units like
+  // the rest of the form) and, once the bar is registered, applies it again so the shell
+  // reserves a strip of the new size.
+  void ScaleForDpi(int toDpi, int fromDpi) override;
+  // A docked bar takes its rectangle from the dock size, not from the system's suggestion.
+  void DpiChanged(int dpi, const RECT* suggested) override;
 
  protected:
   void CreateParams(TCreateParams& params) override;

@@ -130,6 +130,28 @@ bool TAppBar::ReadProperty(const std::string& name, const FormValue& v, TFormRea
   return TForm::ReadProperty(name, v, r);
 }
 
+void TAppBar::ScaleForDpi(int toDpi, int fromDpi) {
+  if (toDpi == fromDpi || toDpi <= 0 || fromDpi <= 0) return;
+  TForm::ScaleForDpi(toDpi, fromDpi);
+  const auto scale = [&](std::int32_t v) { return ScaleDpi(v, toDpi, fromDpi); };
+  SetHorzDockSize(scale(HorzDockSize()));
+  SetVertDockSize(scale(VertDockSize()));
+  SetMinHorzDockSize(scale(MinHorzDockSize()));
+  SetMinVertDockSize(scale(MinVertDockSize()));
+  SetMinWidth(scale(MinWidth()));
+  SetMinHeight(scale(MinHeight()));
+  SetHorzSizeInc(scale(HorzSizeInc()));
+  SetVertSizeInc(scale(VertSizeInc()));
+  // Registered (between ABM_NEW and ABM_REMOVE) and docked: claim the strip at its new size.
+  const TAppBarEdge edge = StoredEdge();
+  if (HandleAllocated() && !freeing_ && edge != abeUnknown && edge != abeFloat) RefreshPosition();
+}
+
+void TAppBar::DpiChanged(int dpi, const RECT* suggested) {
+  const TAppBarEdge edge = StoredEdge();
+  TForm::DpiChanged(dpi, edge == abeFloat ? suggested : nullptr);
+}
+
 LRESULT TAppBar::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CREATE:

@@ -223,6 +223,18 @@ void TControl::ParentResized(int oldW, int oldH, int newW, int newH) {
   SetBounds(l, t, w, h);
 }
 
+void TControl::ScaleForDpi(int toDpi, int fromDpi) {
+  if (toDpi == fromDpi || toDpi <= 0 || fromDpi <= 0) return;
+  pixelsPerInch_ = toDpi;
+  ScaleBounds(toDpi, fromDpi);
+  if (!parentFont_ || !parent_) font_.SetPixelsPerInch(toDpi);
+}
+
+void TControl::ScaleBounds(int toDpi, int fromDpi) {
+  const ScaledSpan x = ScaleSpan(left_, width_, toDpi, fromDpi), y = ScaleSpan(top_, height_, toDpi, fromDpi);
+  SetBounds(x.start, y.start, x.length, y.length);
+}
+
 void TControl::Loaded() {
   TComponent::Loaded();
   if (parentFont_) ParentFontChanged();
@@ -442,7 +454,7 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       const int oldW = width_, oldH = height_;
       SyncBoundsFromWindow();
       const int cw = LOWORD(lp), ch = HIWORD(lp);
-      if (clientWidth_ > 0 || clientHeight_ > 0)
+      if ((clientWidth_ > 0 || clientHeight_ > 0) && !scalingDpi_)
         for (TControl* c : std::vector<TControl*>(controls_)) c->ParentResized(clientWidth_, clientHeight_, cw, ch);
       clientWidth_ = cw;
       clientHeight_ = ch;
@@ -617,7 +629,7 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   left_ = left, top_ = top, width_ = width, height_ = height;
   if (resized) {
     const RECT after = ClientRect();
-    if (!Loading() && (before.right > 0 || before.bottom > 0))
+    if (!Loading() && !scalingDpi_ && (before.right > 0 || before.bottom > 0))
       for (TControl* c : std::vector<TControl*>(controls_)) c->ParentResized(before.right, before.bottom, after.right, after.bottom);
     clientWidth_ = after.right;
     clientHeight_ = after.bottom;
@@ -667,6 +679,20 @@ void TWinControl::Repaint() {
     ::InvalidateRect(handle_, nullptr, FALSE);
     ::UpdateWindow(handle_);
   }
+}
+
+void TWinControl::ScaleForDpi(int toDpi, int fromDpi) {
+  if (toDpi == fromDpi || toDpi <= 0 || fromDpi <= 0) return;
+  const bool outer = !scalingDpi_;
+  scalingDpi_ = true;
+  try {
+    TControl::ScaleForDpi(toDpi, fromDpi);
+    for (TControl* c : std::vector<TControl*>(controls_)) c->ScaleForDpi(toDpi, fromDpi);
+  } catch (...) {
+    if (outer) scalingDpi_ = false;
+    throw;
+  }
+  if (outer) scalingDpi_ = false;
 }
 
 void TWinControl::PaintBackground(HDC dc, const RECT& area) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/Classes.h"
+#include "gui/Dpi.h"
 #include "gui/Gdi_win.h"
 #include "gui/Graphics_win.h"
 
@@ -128,6 +129,14 @@ class TControl : public TComponent {
   // Called when the parent's client area changed size, to apply anchors.
   void ParentResized(int oldWidth, int oldHeight, int newWidth, int newHeight);
 
+  // The resolution the control's sizes are in: 96 (design units) until its form scales it.
+  int PixelsPerInch() const noexcept { return pixelsPerInch_; }
+  // A size in design units at the control's resolution.
+  int ScaleValue(int designValue) const noexcept { return ScaleDpi(designValue, pixelsPerInch_); }
+  // Scales position, size and an own font (a parent's font follows the parent) from
+  // fromDpi to toDpi; derived controls scale what else they measure in pixels.
+  virtual void ScaleForDpi(int toDpi, int fromDpi);
+
  protected:
   // Window-less painting: the canvas is the parent's surface with its origin at this
   // control's top-left corner and clipped to its rectangle.
@@ -141,11 +150,16 @@ class TControl : public TComponent {
   virtual void VisibleChanged();
   void SetOpaque(bool on) noexcept { opaque_ = on; }
 
+  // The part of ScaleForDpi that moves and sizes the control (a form keeps its place on the
+  // screen and scales its client area).
+  virtual void ScaleBounds(int toDpi, int fromDpi);
+
   // Paints this control on a DC whose origin is the parent's client origin.
   void PaintOn(HDC parentDc);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  int pixelsPerInch_ = kDesignDpi;
 
  private:
   bool visible_ = true;
@@ -210,6 +224,8 @@ class TWinControl : public TControl {
 
   void Invalidate() override;
   void Repaint() override;
+  // Scales the own font, then every contained control; anchors do not act meanwhile.
+  void ScaleForDpi(int toDpi, int fromDpi) override;
 
   // Paints the client area, background and window-less controls, into any DC whose origin
   // is the client origin: the paint message and tests call it.
@@ -254,6 +270,9 @@ class TWinControl : public TControl {
   void UpdateHint(TControl* c);
 
   HWND handle_ = nullptr;
+  // Set while the control and its children are scaled to a new resolution: the size changes
+  // that brings are not anchor moves.
+  bool scalingDpi_ = false;
 
  private:
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

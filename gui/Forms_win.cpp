@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "base/Utf.h"
+#include "gui/Dpi_win.h"
 #include "gui/StdCtrls_win.h"
 #include "gui/Threads_win.h"
 
@@ -53,7 +54,31 @@ void TCustomForm::AfterConstruction() {
     if (!data) throw std::runtime_error("Resource " + FromWide(res) + " cannot be read");
     LoadFromText(std::string_view(data, size));
   }
+  // Before the window exists: the resolution of the screen the form will appear on.
+  const RECT r = BoundsRect();
+  ScaleToDpi(DpiAtPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
   DoCreate();
+}
+
+void TCustomForm::ScaleToDpi(int dpi) {
+  if (scaled_) ScaleForDpi(dpi, PixelsPerInch());
+}
+
+void TCustomForm::ScaleBounds(int toDpi, int fromDpi) {
+  const RECT c = ClientRect();
+  SetClientSize(ScaleDpi(c.right, toDpi, fromDpi), ScaleDpi(c.bottom, toDpi, fromDpi));
+}
+
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  ScaleToDpi(WindowDpi(handle_));
+}
+
+void TCustomForm::DpiChanged(int dpi, const RECT* suggested) {
+  ScaleToDpi(dpi);
+  if (suggested && handle_)
+    ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TCustomForm::LoadFromText(std::string_view text) {
@@ -223,6 +248,7 @@ bool TCustomForm::ReadProperty(const std::string& name, const FormValue& v, TFor
                                                {"poScreenCenter", TPosition::poScreenCenter},
                                                {"poDefault", TPosition::poDefault}})),
            true;
+  if (name == "Scaled") return SetScaled(r.AsBool(v)), true;
   if (name == "OnCreate") return OnCreate = r.Event<TNotifyEvent>(v), true;
   if (name == "OnShow") return OnShow = r.Event<TNotifyEvent>(v), true;
   if (name == "OnHide") return OnHide = r.Event<TNotifyEvent>(v), true;
@@ -241,6 +267,9 @@ LRESULT TCustomForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SHOWWINDOW:
       if (wp) DoShow(); else DoHide();
       break;
+    case WM_DPICHANGED:
+      DpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_SYSCOMMAND:
       if ((wp & 0xFFF0) == SC_MINIMIZE && Application().MainForm() == this) {
         Application().Minimize();

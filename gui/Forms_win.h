@@ -60,6 +60,16 @@ class TCustomForm : public TWinControl {
   // The form's description is a resource of type RCDATA with this name, or none when empty.
   virtual std::wstring ResourceName() const { return {}; }
 
+  // Whether the form follows the screen's resolution (the description's sizes are design
+  // units at 96 pixels per inch). On by default.
+  bool Scaled() const noexcept { return scaled_; }
+  void SetScaled(bool on) noexcept { scaled_ = on; }
+  // Scales the form and its controls from their present resolution to dpi.
+  void ScaleToDpi(int dpi);
+  // WM_DPICHANGED: the window moved to a screen of another resolution. The default scales
+  // to it and takes the rectangle the system suggests (when there is one).
+  virtual void DpiChanged(int dpi, const RECT* suggested);
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
@@ -72,6 +82,10 @@ class TCustomForm : public TWinControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void FrameStyles(DWORD& style, DWORD& exStyle) const override;
+  void ScaleBounds(int toDpi, int fromDpi) override;
+  // The window exists: when its screen's resolution is not the one the form was scaled to
+  // before, the form is scaled again.
+  void CreateWnd() override;
   virtual void DoCreate();
   virtual void DoShow();
   virtual void DoHide();
@@ -85,6 +99,7 @@ class TCustomForm : public TWinControl {
   TModalResult modalResult_ = mrNone;
   bool shownOnce_ = false;
   bool destroying_ = false;
+  bool scaled_ = true;
 };
 
 class TForm : public TCustomForm {

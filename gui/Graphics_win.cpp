@@ -6,31 +6,24 @@
 #include <stdexcept>
 
 #include "base/Utf.h"
+#include "gui/Resample.h"
 
 namespace mq {
-
-int ScreenPixelsPerInch() {
-  static int ppi = [] {
-    HDC dc = ::GetDC(nullptr);
-    int v = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ::ReleaseDC(nullptr, dc);
-    return v > 0 ? v : 96;
-  }();
-  return ppi;
-}
 
 // --- TFont ------------------------------------------------------------------------------
 
 TFont::TFont() = default;
 
 TFont::TFont(const TFont& other)
-    : TObject(), name_(other.name_), height_(other.height_), color_(other.color_), style_(other.style_),
-      charset_(other.charset_) {}
+    : TObject(), name_(other.name_), height_(other.height_), points_(other.points_),
+      pixelsPerInch_(other.pixelsPerInch_), color_(other.color_), style_(other.style_), charset_(other.charset_) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other && !SameAs(other)) {
     name_ = other.name_;
     height_ = other.height_;
+    points_ = other.points_;
+    pixelsPerInch_ = other.pixelsPerInch_;
     color_ = other.color_;
     style_ = other.style_;
     charset_ = other.charset_;
@@ -40,7 +33,8 @@ TFont& TFont::operator=(const TFont& other) {
 }
 
 bool TFont::SameAs(const TFont& o) const noexcept {
-  return name_ == o.name_ && height_ == o.height_ && color_ == o.color_ && style_ == o.style_ &&
+  return name_ == o.name_ && height_ == o.height_ && points_ == o.points_ && pixelsPerInch_ == o.pixelsPerInch_ &&
+         color_ == o.color_ && style_ == o.style_ &&
          charset_ == o.charset_;
 }
 
@@ -53,10 +47,22 @@ void TFont::SetName(const std::string& name) {
   if (name != name_) name_ = name, Changed();
 }
 void TFont::SetHeight(int height) {
+  points_ = 0;
   if (height != height_) height_ = height, Changed();
 }
-int TFont::Size() const { return -::MulDiv(height_, 72, ScreenPixelsPerInch()); }
-void TFont::SetSize(int points) { SetHeight(-::MulDiv(points, ScreenPixelsPerInch(), 72)); }
+int TFont::Size() const { return points_ != 0 ? points_ : -::MulDiv(height_, 72, pixelsPerInch_); }
+void TFont::SetSize(int points) {
+  const int height = -::MulDiv(points, pixelsPerInch_, 72);
+  points_ = points;
+  if (height != height_) height_ = height, Changed();
+}
+void TFont::SetPixelsPerInch(int dpi) {
+  if (dpi <= 0 || dpi == pixelsPerInch_) return;
+  const int height = points_ != 0 ? -::MulDiv(points_, dpi, 72) : ::MulDiv(height_, dpi, pixelsPerInch_);
+  pixelsPerInch_ = dpi;
+  height_ = height;
+  Changed();
+}
 void TFont::SetColor(TColor color) {
   // The colour is not part of the font object: no new handle needed, but owners are told.
   if (color != color_) {
@@ -314,6 +320,18 @@ void TBitmap::LoadFromData(std::span<const std::uint8_t> data) {
   }
   ::GdiFlush();
   Changed();
+}
+
+std::unique_ptr<TGraphic> TBitmap::Resampled(int width, int height) const {
+  if (Empty() || width <= 0 || height <= 0) return nullptr;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(bits_);
+  const std::vector<std::uint8_t> out =
+      ResamplePixels(std::span(bytes, std::size_t(width_) * height_ * 4), width_, height_, width, height, false);
+  auto copy = std::make_unique<TBitmap>();
+  copy->transparent_ = transparent_;
+  copy->transparentColor_ = transparentColor_;
+  copy->Assign(reinterpret_cast<const std::uint32_t*>(out.data()), width, height);
+  return copy;
 }
 
 void TBitmap::Draw(TCanvas& canvas, const RECT& d) const {

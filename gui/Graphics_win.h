@@ -20,9 +20,6 @@ namespace mq {
 using TFontStyles = unsigned;
 constexpr TFontStyles fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8;
 
-// Pixels per logical inch of the screen, read once.
-int ScreenPixelsPerInch();
-
 class TFont : public TObject {
  public:
   TFont();
@@ -31,12 +28,19 @@ class TFont : public TObject {
 
   const std::string& Name() const noexcept { return name_; }
   void SetName(const std::string& name);
-  // Character height in pixels; negative values are the em height, as in LOGFONT.
+  // Character height in pixels at PixelsPerInch; negative values are the em height, as in
+  // LOGFONT.
   int Height() const noexcept { return height_; }
   void SetHeight(int height);
-  // Size in points (derived from the height at the screen's pixels per inch).
+  // Size in points. A size that was set is kept exactly; otherwise it is derived from the
+  // height at PixelsPerInch.
   int Size() const;
   void SetSize(int points);
+  // The resolution the height is in: 96 (design units) until the owner scales the font to
+  // its screen. Changing it keeps a size in points and scales a height in pixels, so a font
+  // is never scaled twice.
+  int PixelsPerInch() const noexcept { return pixelsPerInch_; }
+  void SetPixelsPerInch(int dpi);
   TColor Color() const noexcept { return color_; }
   void SetColor(TColor color);
   TFontStyles Style() const noexcept { return style_; }
@@ -58,6 +62,8 @@ class TFont : public TObject {
   void Changed();
   std::string name_ = "Tahoma";
   int height_ = -11;
+  int points_ = 0;  // the size in points when it was set as one, else 0
+  int pixelsPerInch_ = 96;
   TColor color_ = clWindowText;
   TFontStyles style_ = 0;
   int charset_ = DEFAULT_CHARSET;
@@ -103,6 +109,9 @@ class TGraphic : public TObject {
   virtual bool Empty() const { return Width() == 0 || Height() == 0; }
   virtual void Draw(TCanvas& canvas, const RECT& dest) const = 0;
   virtual std::unique_ptr<TGraphic> Clone() const = 0;
+  // A copy resized to width x height with a smoothing filter, or null when this kind of
+  // graphic cannot be (it is then drawn stretched).
+  virtual std::unique_ptr<TGraphic> Resampled(int width, int height) const { return nullptr; }
   virtual HPALETTE Palette() const { return nullptr; }
   bool Transparent() const noexcept { return transparent_; }
   void SetTransparent(bool on);
@@ -158,6 +167,8 @@ class TBitmap : public TGraphic {
 
   void Draw(TCanvas& canvas, const RECT& dest) const override;
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmap>(*this); }
+  // Each of the four bytes of a pixel filtered alike (a bitmap's fourth byte is not alpha).
+  std::unique_ptr<TGraphic> Resampled(int width, int height) const override;
 
   // Tells the owner that the image was changed in place (raises OnChange).
   void Modified() { Changed(); }

@@ -135,7 +135,24 @@ TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
 }
 
 void TImage::PictureChanged() {
-  if (autoSize_ && picture_.Width() > 0) SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
+  Rescale();
+  if (const TGraphic* g = DrawnGraphic(); autoSize_ && g && g->Width() > 0)
+    SetBounds(Left(), Top(), g->Width(), g->Height());
+  Invalidate();
+}
+
+void TImage::Rescale() {
+  const TGraphic* g = picture_.Graphic();
+  scaled_.reset();
+  if (g && !g->Empty() && PixelsPerInch() != kDesignDpi)
+    scaled_ = g->Resampled(ScaleValue(g->Width()), ScaleValue(g->Height()));
+}
+
+const TGraphic* TImage::DrawnGraphic() const noexcept { return scaled_ ? scaled_.get() : picture_.Graphic(); }
+
+void TImage::ScaleForDpi(int toDpi, int fromDpi) {
+  TGraphicControl::ScaleForDpi(toDpi, fromDpi);
+  Rescale();
   Invalidate();
 }
 
@@ -157,7 +174,11 @@ void TImage::SetAutoSize(bool on) {
 }
 
 RECT TImage::DestRect() const {
-  const int pw = picture_.Width(), ph = picture_.Height();
+  // A graphic that cannot be resampled is drawn stretched to its size at this resolution.
+  const TGraphic* g = DrawnGraphic();
+  const bool stretched = g && !scaled_;
+  const int pw = !g ? 0 : stretched ? ScaleValue(g->Width()) : g->Width();
+  const int ph = !g ? 0 : stretched ? ScaleValue(g->Height()) : g->Height();
   if (stretch_) return ClientRect();
   RECT r{0, 0, pw, ph};
   if (center_) ::OffsetRect(&r, (Width() - pw) / 2, (Height() - ph) / 2);
@@ -165,7 +186,7 @@ RECT TImage::DestRect() const {
 }
 
 void TImage::Paint(TCanvas& canvas) {
-  TGraphic* g = picture_.Graphic();
+  TGraphic* g = scaled_ ? scaled_.get() : picture_.Graphic();
   if (!g || g->Empty()) return;
   if (auto* bmp = dynamic_cast<TBitmap*>(g)) bmp->SetTransparent(transparent_);
   g->Draw(canvas, DestRect());

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "gui/Controls_win.h"
@@ -64,14 +65,21 @@ class TImage : public TGraphicControl {
   void SetAutoSize(bool on);
 
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
+  // The picture keeps its design size; what is drawn is a smooth resample of it at the
+  // control's resolution.
+  void ScaleForDpi(int toDpi, int fromDpi) override;
+  // The graphic as drawn: the picture, or its copy at the control's resolution.
+  const TGraphic* DrawnGraphic() const noexcept;
 
  protected:
   void Paint(TCanvas& canvas) override;
 
  private:
   void PictureChanged();
+  void Rescale();
   RECT DestRect() const;
   TPicture picture_;
+  std::unique_ptr<TGraphic> scaled_;
   bool center_ = false, stretch_ = false, transparent_ = false, autoSize_ = false;
 };
 

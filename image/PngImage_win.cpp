@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "gui/Resample.h"
+
 namespace mq {
 
 TPngImage::TPngImage(const TPngImage& other) : TGraphic(other), image_(other.image_), data_(other.data_) {
@@ -51,6 +53,18 @@ void TPngImage::BuildBitmap() {
   }
   premultiplied_ = std::make_unique<TBitmap>();
   premultiplied_->Assign(pixels.data(), image_.width, image_.height);
+}
+
+std::unique_ptr<TGraphic> TPngImage::Resampled(int width, int height) const {
+  if (image_.width == 0 || image_.height == 0 || width <= 0 || height <= 0) return nullptr;
+  auto copy = std::make_unique<TPngImage>();
+  copy->image_ = image_;
+  copy->image_.width = width;
+  copy->image_.height = height;
+  copy->image_.rgba = ResamplePixels(image_.rgba, image_.width, image_.height, width, height, true);
+  copy->transparent_ = transparent_;
+  copy->BuildBitmap();
+  return copy;
 }
 
 void TPngImage::Draw(TCanvas& canvas, const RECT& dest) const {

@@ -29,6 +29,8 @@ class TPngImage : public TGraphic {
   // Draws with per-pixel alpha over what the canvas holds.
   void Draw(TCanvas& canvas, const RECT& dest) const override;
   std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TPngImage>(*this); }
+  // Filtered with alpha weighting; the copy keeps no file bytes.
+  std::unique_ptr<TGraphic> Resampled(int width, int height) const override;
 
   const DecodedPng& Image() const noexcept { return image_; }
   // The file bytes the image was read from.

@@ -3,9 +3,13 @@
 # device (nothing inside can send a packet off the machine), an Xvfb display, and a Wine
 # prefix that is created once and reused.
 #
-#   scripts/sandbox.sh [--prefix DIR] [--net-only] [--] command args...
+#   scripts/sandbox.sh [--prefix DIR] [--dpi N] [--net-only] [--] command args...
 #
 # --net-only gives just the private network namespace (no display, no Wine).
+# --dpi N sets the prefix's screen resolution (HKCU\Control Panel\Desktop LogPixels) to N
+# pixels per inch before any program of the command starts; keep one prefix per value.
+# --seed DIR makes a new prefix as a copy of the finished prefix DIR (seconds instead of a
+# minute of wineboot); without it, or when DIR is not one, the prefix is booted afresh.
 # The prefix defaults to $MQ_WINEPREFIX or ~/.cache/marquelle/wineprefix. Inside, DISPLAY,
 # WINEPREFIX and WINEDEBUG are set and MQ_SANDBOX=1, and a persistent wineserver runs for the
 # command's lifetime, so Wine programs start fast.
@@ -14,10 +18,14 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 prefix=${MQ_WINEPREFIX:-$HOME/.cache/marquelle/wineprefix}
 net_only=0
+dpi=
+seed=
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
     --net-only) net_only=1; shift ;;
+    --dpi) dpi=$2; shift 2 ;;
+    --seed) seed=$2; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -34,6 +42,8 @@ only_loopback() {
 if [ "${MQ_SANDBOX:-}" != 1 ] || ! only_loopback; then
   flags=(--prefix "$prefix")
   [ "$net_only" = 1 ] && flags+=(--net-only)
+  [ -n "$dpi" ] && flags+=(--dpi "$dpi")
+  [ -n "$seed" ] && flags+=(--seed "$seed")
   exec unshare -rn env MQ_SANDBOX=1 "$0" "${flags[@]}" -- "$@"
 fi
 
@@ -75,12 +85,19 @@ settle() {
   timeout 60 "$wineserver" -w || { "$wineserver" -k 2>/dev/null || true; timeout 30 "$wineserver" -w || true; }
 }
 
+reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
+
+if [ ! -f "$prefix/.marquelle-prefix-v2" ] && [ -n "$seed" ] && [ -f "$seed/.marquelle-prefix-v2" ]; then
+  echo "sandbox: copying Wine prefix $seed to $prefix" >&2
+  rm -rf "$prefix"
+  cp -a "$seed" "$prefix"
+  rm -f "$prefix"/.marquelle-dpi-*
+fi
 if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   echo "sandbox: creating Wine prefix $prefix" >&2
   rm -rf "$prefix"
   "$wine" wineboot -i >/dev/null 2>&1
   settle
-  reg() { "$wine" reg add "$@" /f >/dev/null 2>&1; }
   # Every program of the prefix runs in one 1024x768 virtual desktop with a task bar
   # (Wine shows the task bar only where EnableShell is set).
   reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
@@ -92,6 +109,14 @@ if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   done
   settle
   touch "$prefix/.marquelle-prefix-v2"
+fi
+
+# Every process reads the resolution when it starts, so it is written while none runs.
+if [ -n "$dpi" ] && [ ! -f "$prefix/.marquelle-dpi-$dpi" ]; then
+  reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
+  settle
+  rm -f "$prefix"/.marquelle-dpi-*
+  touch "$prefix/.marquelle-dpi-$dpi"
 fi
 
 "$wineserver" -p

@@ -82,6 +82,12 @@ void TALScrollingText::Loaded() {
   offset_ = StartOffset(textDirection_, Width(), stripWidth_);
 }
 
+void TALScrollingText::ScaleForDpi(int toDpi, int fromDpi) {
+  TGraphicControl::ScaleForDpi(toDpi, fromDpi);
+  SetEdgeFadeWidth(ScaleDpi(edgeFadeWidth_, toDpi, fromDpi));
+  offset_ = ScaleDpi(offset_, toDpi, fromDpi);
+}
+
 void TALScrollingText::Rebuild() {
   if (Loading() || timer_ == nullptr) return;
   const int w = Width(), h = Height();

@@ -65,6 +65,8 @@ class TALScrollingText : public TGraphicControl {
 
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
   void Loaded() override;
+  // The fade band is a width in design units too; the scroll offset keeps its place.
+  void ScaleForDpi(int toDpi, int fromDpi) override;
 
  protected:
   void Paint(TCanvas& canvas) override;

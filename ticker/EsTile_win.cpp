@@ -9,7 +9,23 @@ namespace mq {
 TEsCustomTile::TEsCustomTile(TComponent* owner) : TGraphicControl(owner) {
   SetOpaque(true);
   SetBounds(0, 0, 100, 100);
-  bitmap_.OnChange = [this](TObject*) { Invalidate(); };
+  bitmap_.OnChange = [this](TObject*) {
+    Rescale();
+    Invalidate();
+  };
+}
+
+void TEsCustomTile::Rescale() {
+  scaled_.reset();
+  if (bitmap_.Empty() || PixelsPerInch() == kDesignDpi) return;
+  std::unique_ptr<TGraphic> copy = bitmap_.Resampled(ScaleValue(bitmap_.Width()), ScaleValue(bitmap_.Height()));
+  if (dynamic_cast<TBitmap*>(copy.get())) scaled_.reset(static_cast<TBitmap*>(copy.release()));
+}
+
+void TEsCustomTile::ScaleForDpi(int toDpi, int fromDpi) {
+  TGraphicControl::ScaleForDpi(toDpi, fromDpi);
+  Rescale();
+  Invalidate();
 }
 
 void TEsCustomTile::SetBitmap(const TBitmap* bitmap) {
@@ -23,23 +39,24 @@ void TEsCustomTile::SetBitmap(const TBitmap* bitmap) {
 void TEsCustomTile::Paint(TCanvas& canvas) {
   const RECT client = ClientRect();
   const int W = client.right, H = client.bottom;
-  if (bitmap_.Empty()) {
+  const TBitmap& tile = Tile();
+  if (tile.Empty()) {
     canvas.BrushColor = Color();
     canvas.FillRect(client);
     return;
   }
   HDC target = canvas.Handle();
-  HPALETTE palette = bitmap_.Palette();
+  HPALETTE palette = bitmap_.Palette();  // a resampled tile has full colour and needs none
   PaletteGuard targetPalette(target, palette);
   UniqueMemoryDc offDc(::CreateCompatibleDC(target));
   UniqueBitmap off(::CreateCompatibleBitmap(target, W, H));
   if (!offDc || !off) throw std::runtime_error("Out of system resources");
   SelectGuard selectOff(offDc.Get(), off.Get());
   PaletteGuard offPalette(offDc.Get(), palette);
-  const int w = bitmap_.Width(), h = bitmap_.Height();
+  const int w = tile.Width(), h = tile.Height();
   const TileGrid grid = TileCount(W, H, w, h);
   for (int c = 0; c < grid.columns; ++c)
-    for (int r = 0; r < grid.rows; ++r) ::BitBlt(offDc.Get(), c * w, r * h, w, h, bitmap_.Dc(), 0, 0, SRCCOPY);
+    for (int r = 0; r < grid.rows; ++r) ::BitBlt(offDc.Get(), c * w, r * h, w, h, tile.Dc(), 0, 0, SRCCOPY);
   ::BitBlt(target, 0, 0, W, H, offDc.Get(), 0, 0, SRCCOPY);
 }
 

@@ -3,6 +3,7 @@
 // one copy. Without a bitmap it shows the control's colour.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "gui/Controls_win.h"
@@ -19,12 +20,19 @@ class TEsCustomTile : public TGraphicControl {
   void SetBitmap(const TBitmap* bitmap);
 
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
+  // The bitmap keeps its design size; the tiles are a smooth resample of it at the
+  // control's resolution.
+  void ScaleForDpi(int toDpi, int fromDpi) override;
+  // The tile as laid: the bitmap, or its copy at the control's resolution.
+  const TBitmap& Tile() const noexcept { return scaled_ ? *scaled_ : bitmap_; }
 
  protected:
   void Paint(TCanvas& canvas) override;
 
  private:
+  void Rescale();
   TBitmap bitmap_;
+  std::unique_ptr<TBitmap> scaled_;
 };
 
 class TEsTile : public TEsCustomTile {

@@ -400,6 +400,8 @@ TEST(MainLayout, ButtonsBesideTheTitleAndAtTheRightEnd) {
   EXPECT_EQ(ComputeTickerLayout(30, 0, 16, 800), (TTickerLayout{40, 774, 56, 718}));
   // Narrower than title and buttons: the ticker gets no width rather than a negative one.
   EXPECT_EQ(ComputeTickerLayout(30, 300, 16, 320), (TTickerLayout{340, 294, 356, 0}));
+  // At 144 dpi the gaps are scaled like the rest: 15 pixels.
+  EXPECT_EQ(ComputeTickerLayout(45, 100, 24, 1024, 15), (TTickerLayout{160, 985, 184, 801}));
 }
 
 }  // namespace

@@ -242,6 +242,7 @@ bool TControl::ReadProperty(const std::string& name, const FormValue& v, TFormRe
   if (name.rfind("Font.", 0) == 0) return font_.ReadProperty(name.substr(5), v, r);
   if (name == "Hint") return SetHint(r.AsString(v)), true;
   if (name == "ShowHint") return SetShowHint(r.AsBool(v)), true;
+  if (name == "TabStop") return SetTabStop(r.AsBool(v)), true;
   if (name == "ParentShowHint") return parentShowHint_ = r.AsBool(v), true;
   if (name == "Cursor") {
     if (v.kind == FormValue::Kind::Integer) return SetCursor(r.AsInt(v)), true;
@@ -352,6 +353,7 @@ void TWinControl::CreateHandle() {
   clientWidth_ = rc.right;
   clientHeight_ = rc.bottom;
   AlignControls();
+  CreateAccessibleWindows();
   CreateWnd();
 }
 
@@ -402,6 +404,8 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_ = nullptr;
     self->captureControl_ = self->hoverControl_ = nullptr;
+    self->accessible_.clear();  // the child windows went with this one
+    self->focusedControl_ = nullptr;
   }
   return result;
 }
@@ -470,6 +474,13 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       UpdateHint(nullptr);
       return 0;
+    case WM_KEYDOWN:
+      if (HandleNavigationKey(wp)) return 0;
+      break;
+    case WM_SETFOCUS:
+      // Back to the control that had the keyboard when the window lost it.
+      if (HWND w = AccessibleWindowOf(focusedControl_)) ::SetFocus(w);
+      break;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != handle_) captureControl_ = nullptr;
       break;
@@ -597,6 +608,7 @@ TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
 void TWinControl::InsertControl(TControl* c) { controls_.push_back(c); }
 
 void TWinControl::RemoveControl(TControl* c) noexcept {
+  RemoveAccessibleWindow(c);
   auto it = std::find(controls_.begin(), controls_.end(), c);
   if (it != controls_.end()) controls_.erase(it);
   if (captureControl_ == c) captureControl_ = nullptr;
@@ -700,6 +712,7 @@ void TWinControl::PaintControls(HDC dc, const RECT& area, TControl* from) {
     if (!::IntersectRect(&both, &r, &area)) continue;
     c->PaintOn(dc);
   }
+  DrawFocusCue(dc, area);
 }
 
 void TWinControl::OnPaintMessage() {

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/uMain.h"
 #include "base/Utf.h"
@@ -260,17 +262,96 @@ TfrMain& ShownBar(TfrMain& f) {
   return f;
 }
 
+// ---- keyboard and screen readers ---------------------------------------------------------
+
+std::wstring TextOf(HWND h) {
+  wchar_t text[256] = {};
+  ::GetWindowTextW(h, text, 256);
+  return text;
+}
+
+std::vector<HWND> g_nameChanges;
+void CALLBACK OnNameChange(HWINEVENTHOOK, DWORD, HWND h, LONG object, LONG child, DWORD, DWORD) {
+  if (object == OBJID_CLIENT && child == CHILDID_SELF) g_nameChanges.push_back(h);
+}
+
+// The ticker's top row as painted: the focus rectangle lies on it, the background otherwise.
+bool TickerFramed(TfrMain& f) {
+  const int w = f.ClientWidth(), h = f.ClientHeight();
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  f.PaintContent(mem, RECT{0, 0, w, h});
+  bool framed = false;
+  for (int x = f.lblTicker->Left() + 1; x < f.lblTicker->Left() + 20; ++x)
+    framed |= ::GetPixel(mem, x, f.lblTicker->Top()) != 0x003C3028;
+  ::SelectObject(mem, old);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+  return framed;
+}
+
+TEST_F(MainWindow, TheStripIsUsedFromTheKeyboardAndNamedForScreenReaders) {
+  LoopbackServer server([](const LoopbackServer::Request&) { return Reply{200, "OK", {}, kFeed}; });
+  WriteConfig("[Global]\r\nUrl=" + server.Url("/feed.xml") + "\r\n");
+  TfrMain& f = Create();
+  ShownBar(f);
+  ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
+  ASSERT_EQ(f.lblTicker->Text(), "1/3 Storm");
+  const HWND ticker = f.AccessibleWindowOf(f.lblTicker);
+  ASSERT_NE(ticker, nullptr);
+  EXPECT_EQ(TextOf(ticker), L"1/3 Storm");
+  EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.imgNextRssItem)), L"下一个 RSS 项目");
+  EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.lblTitle)), L"Test 新闻");
+  HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, &OnNameChange,
+                                         ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  g_nameChanges.clear();
+
+  // A click on the background activates the strip; Tab goes from the start button along the
+  // strip to the ticker.
+  const POINT tile = OnScreen(f, f.lblTicker->Left() + 40, f.ClientHeight() - 3);
+  ASSERT_TRUE(RunInput(MoveTo(tile) + " sleep 0.2 click 1"));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == f.Handle(); }, 3000));
+  EXPECT_FALSE(TickerFramed(f));
+  ASSERT_TRUE(RunInput("key Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.imgStart);
+  EXPECT_EQ(::GetFocus(), f.AccessibleWindowOf(f.imgStart));
+  ASSERT_TRUE(RunInput("key Tab sleep 0.1 key Tab sleep 0.1 key Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.lblTicker);
+  EXPECT_EQ(::GetFocus(), ticker);
+  EXPECT_TRUE(TickerFramed(f));
+
+  // The right arrow reaches the next button and Enter presses it: the ticker's name follows
+  // the new item, with a name-change event.
+  ASSERT_TRUE(RunInput("key Right sleep 0.1 key Return"));
+  EXPECT_EQ(f.FocusedControl(), f.imgNextRssItem);
+  EXPECT_FALSE(TickerFramed(f));
+  EXPECT_EQ(f.lblTicker->Text(), "2/3 Harbour");
+  EXPECT_EQ(TextOf(ticker), L"2/3 Harbour");
+  PumpUntil([&] { return !g_nameChanges.empty(); }, 2000);
+  EXPECT_NE(std::find(g_nameChanges.begin(), g_nameChanges.end(), ticker), g_nameChanges.end());
+  // Shift+Tab goes back; the left end wraps to the right end.
+  ASSERT_TRUE(RunInput("key shift+Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.lblTicker);
+  ASSERT_TRUE(RunInput("key Left key Left key Left key Left"));
+  EXPECT_EQ(f.FocusedControl(), f.imgNextRssItem);
+  ::UnhookWinEvent(hook);
+}
+
 TEST_F(MainWindow, APressOnTheBackgroundDragsTheBarToTheBottomAndBack) {
   WriteConfig("");
   TfrMain& f = Create();
   ShownBar(f);
-  const int cy = ::GetSystemMetrics(SM_CYSCREEN);
+  const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
   ASSERT_EQ(f.StoredEdge(), abeTop);
   // Below the ticker, on the tile: nothing there takes a press.
   const int spotX = f.lblTicker->Left() + 40, spotY = f.ClientHeight() - 3;
   ASSERT_GE(spotY, f.lblTicker->Top() + f.lblTicker->Height());
   const POINT spot = OnScreen(f, spotX, spotY);
-  ASSERT_TRUE(RunInput(DragArgs(spot, POINT{spot.x, cy * 3 / 4})));
+  // The pointer ends nearer the bottom than a side (relative to the screen's proportions).
+  ASSERT_TRUE(RunInput(DragArgs(spot, POINT{cx / 2, cy * 3 / 4})));
   EXPECT_EQ(f.StoredEdge(), abeBottom);
   RECT r{};
   ::GetWindowRect(f.Handle(), &r);
@@ -279,14 +360,14 @@ TEST_F(MainWindow, APressOnTheBackgroundDragsTheBarToTheBottomAndBack) {
 
   // And back: a drag into the upper half docks it at the top again.
   const POINT back = OnScreen(f, spotX, spotY);
-  ASSERT_TRUE(RunInput(DragArgs(back, POINT{back.x, cy / 8})));
+  ASSERT_TRUE(RunInput(DragArgs(back, POINT{cx / 2, cy / 8})));
   EXPECT_EQ(f.StoredEdge(), abeTop);
   ::GetWindowRect(f.Handle(), &r);
   EXPECT_EQ(r.top, 0);
 
   // A press on a button is the button's: the same drag leaves the bar where it is.
   const POINT button = OnScreen(f, f.imgNextRssItem->Left() + 8, f.imgNextRssItem->Top() + 8);
-  ASSERT_TRUE(RunInput(DragArgs(button, POINT{button.x, cy * 3 / 4})));
+  ASSERT_TRUE(RunInput(DragArgs(button, POINT{cx / 2, cy * 3 / 4})));
   EXPECT_EQ(f.StoredEdge(), abeTop);
 }
 
@@ -355,6 +436,9 @@ void Broadcast(UINT msg, WPARAM wp, LPARAM lp) {
   ::SendMessageTimeoutW(HWND_BROADCAST, msg, wp, lp, SMTO_ABORTIFHUNG, 2000, nullptr);
 }
 
+// Wine announces a changed system parameter only when it is also to be saved.
+constexpr UINT kAnnounce = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+
 TEST_F(MainWindow, DisplayAndWorkAreaChangesLayTheStripOutAgain) {
   WriteConfig("");
   TfrMain& f = Create();
@@ -374,13 +458,13 @@ TEST_F(MainWindow, DisplayAndWorkAreaChangesLayTheStripOutAgain) {
   ::SetWindowPos(f.Handle(), nullptr, 0, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT narrow = work;
   narrow.right -= 100;
-  ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWORKAREA, 0, &narrow, SPIF_SENDCHANGE));
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWORKAREA, 0, &narrow, kAnnounce));
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(f.imgNextRssItem->Left(), narrow.right - narrow.left - 16 - 10);
   RECT r{};
   ::GetWindowRect(f.Handle(), &r);
   EXPECT_EQ(r.top, 0);
-  ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, SPIF_SENDCHANGE);
+  ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, kAnnounce);
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(f.imgNextRssItem->Left(), work.right - work.left - 16 - 10);
 }

@@ -17,23 +17,12 @@ TDisplayResolution ReadDisplayResolution() {
 
 namespace {
 constexpr wchar_t kWatchClass[] = L"MqDisplayWatch";
-
-void RegisterWatchClass(WNDPROC proc) {
-  static bool done = false;
-  if (done) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = kWatchClass;
-  done = ::RegisterClassExW(&wc) != 0;
-}
 }  // namespace
 
 TSWResChange::TSWResChange(TComponent* owner) : TComponent(owner) {
   // A hidden, unowned pop-up: top-level, so the system's display broadcast reaches it, and
   // never shown, so it has no task-bar button and takes no input.
-  RegisterWatchClass(&WatchProc);
+  EnsureWindowClass(kWatchClass, &WatchProc);
   window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr));
   if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -31,6 +31,16 @@ HCURSOR CursorHandle(TCursor c) {
   return ::LoadCursorW(nullptr, id);
 }
 
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc)) return;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = name;
+  ::RegisterClassExW(&wc);
+}
+
 // --- TControl ---------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {

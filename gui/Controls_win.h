@@ -23,6 +23,8 @@ constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBea
                   crHourGlass = -11, crNo = -18, crHandPoint = -21, crSizeAll = -22;
 // The system cursor for a TCursor value (crDefault: the arrow).
 HCURSOR CursorHandle(TCursor c);
+// Registers a plain window class of this module, unless it exists already.
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc);
 
 using TAnchors = unsigned;
 constexpr TAnchors akLeft = 1, akTop = 2, akRight = 4, akBottom = 8;

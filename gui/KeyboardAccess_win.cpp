@@ -13,16 +13,6 @@ namespace {
 
 constexpr wchar_t kAccessibleClass[] = L"MqAccessible";
 
-void RegisterAccessibleClass(WNDPROC proc) {
-  static bool done = false;
-  if (done) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.lpszClassName = kAccessibleClass;
-  done = ::RegisterClassExW(&wc) != 0;
-}
 
 std::wstring WindowText(HWND h) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
@@ -70,7 +60,7 @@ void TWinControl::SyncAccessibleWindow(TControl* c) {
   HWND w = AccessibleWindowOf(c);
   if (w == nullptr) {
     // Zero-sized, so it never hides the parent's painting (the parent clips its children).
-    RegisterAccessibleClass(&AccessibleWndProc);
+    EnsureWindowClass(kAccessibleClass, &AccessibleWndProc);
     w = ::CreateWindowExW(0, kAccessibleClass, name.c_str(), WS_CHILD | WS_VISIBLE, c->Left(), c->Top(), 0, 0,
                           handle_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (w != nullptr) accessible_.push_back({c, w});

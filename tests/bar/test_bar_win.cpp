@@ -540,9 +540,14 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   auto events = std::make_shared<std::vector<Event>>();
   Owned<TestWatcher> w(new TestWatcher(nullptr));
   EXPECT_TRUE(w->Hooked());
-  // As at the program's start-up, the application window lives under the desktop's window,
-  // where the system's display broadcast does not reach it.
-  ::SetParent(Application().Handle(), ::FindWindowA("Progman", nullptr));
+  // As at the program's start-up, the application window lives under another window (the
+  // desktop's; Wine's desktop has none, a hidden window stands in), where the system's
+  // display broadcast does not reach it.
+  HWND parent = ::FindWindowA("Progman", nullptr);
+  HWND standIn = nullptr;
+  if (parent == nullptr)
+    parent = standIn = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ::SetParent(Application().Handle(), parent);
   const TDisplayResolution real = ReadDisplayResolution();
   EXPECT_EQ(w->CurrentResolution(), real);
   EXPECT_EQ(real.Width, ::GetSystemMetrics(SM_CXSCREEN));
@@ -576,6 +581,7 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
   EXPECT_EQ(events->size(), 2u);
   ::SetParent(Application().Handle(), nullptr);
+  if (standIn) ::DestroyWindow(standIn);
 }
 
 }  // namespace

@@ -85,7 +85,6 @@ class TfrMain : public TAppBar {
   void lblTickerClick(TObject* Sender);
   void lblTitle_Click(TObject* Sender);
   void imgStartClick(TObject* Sender);
-  void imgBckgMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void tmrReloadTimer(TObject* Sender);
   void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
   // The tray menu's close command: ends the application and closes the window. Until the
@@ -107,6 +106,8 @@ class TfrMain : public TAppBar {
   void CreateLoader();
   void StartLoaderThread();
 
+  // Another bar or the task bar moved: the bar is docked again, the ticker laid out anew.
+  void WorkAreaChanged() override { LayoutTicker(); }
   void FormCreateSteps();
   void FitBackground();
   // The ticker's font as the settings know it, and back.

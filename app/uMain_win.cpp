@@ -70,7 +70,6 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   Handler("lblTickerClick", this, &TfrMain::lblTickerClick);
   Handler("lblTitle_Click", this, &TfrMain::lblTitle_Click);
   Handler("imgStartClick", this, &TfrMain::imgStartClick);
-  Handler("imgBckgMouseMove", this, &TfrMain::imgBckgMouseMove);
   Handler("tmrReloadTimer", this, &TfrMain::tmrReloadTimer);
   Handler("ResChangerResChanged", this, &TfrMain::ResChangerResChanged);
 
@@ -338,13 +337,6 @@ void TfrMain::imgStartClick(TObject*) {
   // A plain store: it takes effect when the bar is next applied.
   SetAlwaysOnTop(false);
   // Then the quick-start menu pmRSS pops up at (Left, Height - 3): joins with the feed menus.
-}
-
-void TfrMain::imgBckgMouseMove(TObject*, TShiftState, int, int) {
-  TCustomForm* main = Application().MainForm();
-  if (main == nullptr) return;
-  HWND h = main->Handle();
-  if (::GetForegroundWindow() != h) ::SetForegroundWindow(h);
 }
 
 void TfrMain::tmrReloadTimer(TObject*) { flow_->ReloadTimerTick(); }

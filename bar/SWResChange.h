@@ -1,6 +1,10 @@
 // TSWResChange: a non-visual component that notices changes of the display mode
-// (resolution, colour depth, refresh rate) through a hook on the application window's
-// messages and reports the mode before and after each change.
+// (resolution, colour depth, refresh rate) and reports the mode before and after each change.
+//
+// The system sends WM_DISPLAYCHANGE to top-level windows only. The component therefore
+// watches through a hidden top-level window of its own, which stays top-level whatever the
+// program does with the application window (start-up puts that one under the desktop's
+// window, where the message never reaches it).
 #pragma once
 
 #include <windows.h>
@@ -8,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/UniqueHandle.h"
 #include "gui/Forms_win.h"
 
 namespace mq {
@@ -27,26 +32,37 @@ using TOnResChanged = std::function<void(const TDisplayResolution& OldRes, const
 // The current mode of the default display device.
 TDisplayResolution ReadDisplayResolution();
 
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+using UniqueWindow = UniqueHandle<WindowTraits>;
+
 class TSWResChange : public TComponent {
  public:
   explicit TSWResChange(TComponent* owner);
   ~TSWResChange() override;
 
   const TDisplayResolution& CurrentResolution() const noexcept { return current_; }
-  bool Hooked() const noexcept { return hookId_ != 0; }
+  // Whether the watching window exists.
+  bool Hooked() const noexcept { return window_.Valid(); }
+  // The hidden top-level window that receives the display changes.
+  HWND WatchWindow() const noexcept { return window_.Get(); }
 
   TOnResChanged OnResChanged;
 
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
 
  protected:
-  // Handles one message of the application window; never consumes it.
-  bool AppWindowMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // One WM_DISPLAYCHANGE: reads the new mode and raises OnResChanged.
+  void DisplayChanged();
 
   TDisplayResolution current_;
 
  private:
-  int hookId_ = 0;
+  static LRESULT CALLBACK WatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  UniqueWindow window_;
 };
 
 // Makes TSWResChange known to form descriptions. Idempotent.

@@ -15,23 +15,41 @@ TDisplayResolution ReadDisplayResolution() {
   return r;
 }
 
+namespace {
+constexpr wchar_t kWatchClass[] = L"MqDisplayWatch";
+}  // namespace
+
 TSWResChange::TSWResChange(TComponent* owner) : TComponent(owner) {
-  hookId_ = Application().HookMainWindow(
-      [this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return AppWindowMessage(msg, wp, lp, result); });
+  // A hidden, unowned pop-up: top-level, so the system's display broadcast reaches it, and
+  // never shown, so it has no task-bar button and takes no input.
+  EnsureWindowClass(kWatchClass, &WatchProc);
+  window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr));
+  if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   current_ = ReadDisplayResolution();
 }
 
 TSWResChange::~TSWResChange() {
-  if (hookId_ != 0) Application().UnhookMainWindow(hookId_);
+  if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
 }
 
-bool TSWResChange::AppWindowMessage(UINT msg, WPARAM, LPARAM, LRESULT&) {
+LRESULT CALLBACK TSWResChange::WatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_DISPLAYCHANGE) {
-    const TDisplayResolution old = current_;
-    current_ = ReadDisplayResolution();
-    if (OnResChanged) OnResChanged(old, current_);
+    if (auto* self = reinterpret_cast<TSWResChange*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+      try {
+        self->DisplayChanged();
+      } catch (...) {
+        Application().HandleCurrentException(self);
+      }
+    }
   }
-  return false;
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void TSWResChange::DisplayChanged() {
+  const TDisplayResolution old = current_;
+  current_ = ReadDisplayResolution();
+  if (OnResChanged) OnResChanged(old, current_);
 }
 
 bool TSWResChange::ReadProperty(const std::string& name, const FormValue& v, TFormReader& r) {

@@ -61,6 +61,10 @@ class TAppBar : public TForm, public bar::AppBarCore {
   void CreateParams(TCreateParams& params) override;
   void FrameStyles(DWORD& style, DWORD& exStyle) const override;
 
+  // The work area changed (another bar or the task bar moved), after a docked bar has been
+  // applied again. The default does nothing; the owner lays its content out here.
+  virtual void WorkAreaChanged() {}
+
   // --- AppBarCore's platform operations.
   std::uintptr_t AppBarMessage(std::uint32_t msg, std::uint32_t edge, bar::BarRect* rect,
                                std::intptr_t param) override;
@@ -89,12 +93,14 @@ class TAppBar : public TForm, public bar::AppBarCore {
  private:
   LRESULT OnCreateMessage(WPARAM wp, LPARAM lp);
   LRESULT OnHitTest(WPARAM wp, LPARAM lp);
-  // A visible, enabled window-less control at a client point.
+  void OnWorkAreaMessage();
+  // A visible, enabled window-less control that reacts to a press at a client point.
   bool GraphicControlAt(POINT clientPoint) const;
 
   TTimer* autoHideTimer_ = nullptr;
   std::unique_ptr<bar::BarRegistry> registry_;
   bool freeing_ = false;
+  RECT workArea_{};  // the work area last seen by OnWorkAreaMessage
 };
 
 // The registry as the settings block needs it, on advapi32.

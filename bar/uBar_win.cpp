@@ -209,6 +209,9 @@ LRESULT TAppBar::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case bar::kAppBarNotifyMessage:
       HandleShellNotify(wp, lp);
       return 0;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETWORKAREA) OnWorkAreaMessage();
+      return TForm::WndProc(msg, wp, lp);
     default:
       return TForm::WndProc(msg, wp, lp);
   }
@@ -240,6 +243,8 @@ bool TAppBar::GraphicControlAt(POINT p) const {
   for (std::size_t i = 0; i < ControlCount(); ++i) {
     TControl* c = Controls(i);
     if (!c->Visible() || !c->Enabled() || dynamic_cast<TWinControl*>(c) != nullptr) continue;
+    // A picture under the whole bar does nothing with a press: the press drags the bar.
+    if (!c->HandlesPress()) continue;
     const RECT r = c->BoundsRect();
     if (::PtInRect(&r, p)) return true;
   }
@@ -262,6 +267,18 @@ LRESULT TAppBar::OnHitTest(WPARAM wp, LPARAM lp) {
   }
   return HandleNcHitTest(static_cast<int>(answer), BarPoint{screen.x, screen.y}, FromRect(client),
                          buttonDown, control);
+}
+
+void TAppBar::OnWorkAreaMessage() {
+  // The bar's own ABM_SETPOS changes the work area too, and the shell announces that: only a
+  // real change is acted on, so applying the bar again cannot start an endless round.
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  if (::EqualRect(&work, &workArea_)) return;
+  workArea_ = work;
+  if (StoredEdge() == abeUnknown) return;  // unregistered: nothing to re-apply
+  ShellPositionChanged();
+  WorkAreaChanged();
 }
 
 std::uintptr_t TAppBar::AppBarMessage(std::uint32_t msg, std::uint32_t edge, BarRect* rect,

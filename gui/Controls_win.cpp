@@ -31,6 +31,16 @@ HCURSOR CursorHandle(TCursor c) {
   return ::LoadCursorW(nullptr, id);
 }
 
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc)) return;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = name;
+  ::RegisterClassExW(&wc);
+}
+
 // --- TControl ---------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {
@@ -254,6 +264,7 @@ bool TControl::ReadProperty(const std::string& name, const FormValue& v, TFormRe
   if (name.rfind("Font.", 0) == 0) return font_.ReadProperty(name.substr(5), v, r);
   if (name == "Hint") return SetHint(r.AsString(v)), true;
   if (name == "ShowHint") return SetShowHint(r.AsBool(v)), true;
+  if (name == "TabStop") return SetTabStop(r.AsBool(v)), true;
   if (name == "ParentShowHint") return parentShowHint_ = r.AsBool(v), true;
   if (name == "Cursor") {
     if (v.kind == FormValue::Kind::Integer) return SetCursor(r.AsInt(v)), true;
@@ -364,6 +375,7 @@ void TWinControl::CreateHandle() {
   clientWidth_ = rc.right;
   clientHeight_ = rc.bottom;
   AlignControls();
+  CreateAccessibleWindows();
   CreateWnd();
 }
 
@@ -414,6 +426,8 @@ LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_ = nullptr;
     self->captureControl_ = self->hoverControl_ = nullptr;
+    self->accessible_.clear();  // the child windows went with this one
+    self->focusedControl_ = nullptr;
   }
   return result;
 }
@@ -482,6 +496,13 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       UpdateHint(nullptr);
       return 0;
+    case WM_KEYDOWN:
+      if (HandleNavigationKey(wp)) return 0;
+      break;
+    case WM_SETFOCUS:
+      // Back to the control that had the keyboard when the window lost it.
+      if (HWND w = AccessibleWindowOf(focusedControl_)) ::SetFocus(w);
+      break;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != handle_) captureControl_ = nullptr;
       break;
@@ -609,6 +630,7 @@ TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
 void TWinControl::InsertControl(TControl* c) { controls_.push_back(c); }
 
 void TWinControl::RemoveControl(TControl* c) noexcept {
+  RemoveAccessibleWindow(c);
   auto it = std::find(controls_.begin(), controls_.end(), c);
   if (it != controls_.end()) controls_.erase(it);
   if (captureControl_ == c) captureControl_ = nullptr;
@@ -726,6 +748,7 @@ void TWinControl::PaintControls(HDC dc, const RECT& area, TControl* from) {
     if (!::IntersectRect(&both, &r, &area)) continue;
     c->PaintOn(dc);
   }
+  DrawFocusCue(dc, area);
 }
 
 void TWinControl::OnPaintMessage() {

@@ -24,6 +24,8 @@ constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBea
                   crHourGlass = -11, crNo = -18, crHandPoint = -21, crSizeAll = -22;
 // The system cursor for a TCursor value (crDefault: the arrow).
 HCURSOR CursorHandle(TCursor c);
+// Registers a plain window class of this module, unless it exists already.
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc);
 
 using TAnchors = unsigned;
 constexpr TAnchors akLeft = 1, akTop = 2, akRight = 4, akBottom = 8;
@@ -73,7 +75,10 @@ class TControl : public TComponent {
   TCursor Cursor() const noexcept { return cursor_; }
   void SetCursor(TCursor c) { cursor_ = c; }
   const std::string& Hint() const noexcept { return hint_; }
-  void SetHint(std::string h) { hint_ = std::move(h); }
+  void SetHint(std::string h) {
+    hint_ = std::move(h);
+    AccessibleNameChanged();
+  }
   bool ShowHint() const noexcept { return showHint_; }
   void SetShowHint(bool on) {
     showHint_ = on;
@@ -107,6 +112,18 @@ class TControl : public TComponent {
   virtual void DblClick();
   virtual void MouseEnter() {}
   virtual void MouseLeave() {}
+  // Whether a press on the control does something (a click or button handler is set). A
+  // control that does nothing with a press, such as a background picture, leaves the press
+  // to its window.
+  bool HandlesPress() const noexcept { return OnClick || OnDblClick || OnMouseDown || OnMouseUp; }
+
+  // Keyboard and screen-reader access. A window-less control with TabStop is reached with
+  // the keyboard in its window (see TWinControl) and is shown to accessibility tools as a
+  // child window of its parent named by AccessibleName.
+  bool TabStop() const noexcept { return tabStop_; }
+  void SetTabStop(bool on);
+  // The name a screen reader reads: the hint by default.
+  virtual std::string AccessibleName() const { return Hint(); }
 
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -156,6 +173,8 @@ class TControl : public TComponent {
 
   // Paints this control on a DC whose origin is the parent's client origin.
   void PaintOn(HDC parentDc);
+  // Tells the parent that AccessibleName changed.
+  void AccessibleNameChanged();
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -176,6 +195,7 @@ class TControl : public TComponent {
   TAlign align_ = TAlign::alNone;
   bool opaque_ = false;
   bool applyingParentFont_ = false;
+  bool tabStop_ = false;
 };
 
 // A control without its own window.
@@ -243,6 +263,18 @@ class TWinControl : public TControl {
   // The control that receives mouse input until the buttons are released.
   TControl* MouseCaptureControl() const noexcept { return captureControl_; }
 
+  // Keyboard access to the window-less controls with TabStop, in their order from left to
+  // right: Tab and the right or down arrow go to the next, Shift+Tab and the left or up
+  // arrow to the previous, Enter and Space click the focused one. Each such control has a
+  // zero-sized child window named by its AccessibleName that takes the keyboard focus while
+  // the control has it, so screen readers announce the control, and a name change raises
+  // EVENT_OBJECT_NAMECHANGE on it. The focused control carries a focus rectangle.
+  TControl* FocusedControl() const noexcept { return focusedControl_; }
+  // Gives the keyboard focus to a window-less tab stop of this window.
+  void FocusControl(TControl* c);
+  // The accessibility window of a window-less tab stop, or null.
+  HWND AccessibleWindowOf(const TControl* c) const noexcept;
+
  protected:
   friend class TControl;
   virtual void CreateParams(TCreateParams& params);
@@ -268,6 +300,14 @@ class TWinControl : public TControl {
   void RemoveControl(TControl* c) noexcept;
   void AlignControls();
   void UpdateHint(TControl* c);
+  // Keyboard access (gui/KeyboardAccess_win.cpp).
+  bool HandleNavigationKey(WPARAM key);
+  void SyncAccessibleWindow(TControl* c);
+  void RemoveAccessibleWindow(TControl* c) noexcept;
+  void CreateAccessibleWindows();
+  std::vector<TControl*> TabOrder() const;
+  void DrawFocusCue(HDC dc, const RECT& area);
+  static LRESULT CALLBACK AccessibleWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND handle_ = nullptr;
   // Set while the control and its children are scaled to a new resolution: the size changes
@@ -281,6 +321,14 @@ class TWinControl : public TControl {
   void SyncBoundsFromWindow();
 
   std::vector<TControl*> controls_;
+  // The accessibility windows of the window-less tab stops: child windows of this one,
+  // destroyed with it (or when their control leaves it).
+  struct AccessibleWindow {
+    TControl* control;
+    HWND hwnd;
+  };
+  std::vector<AccessibleWindow> accessible_;
+  TControl* focusedControl_ = nullptr;
   TControl* captureControl_ = nullptr;
   TControl* hoverControl_ = nullptr;
   int clientWidth_ = 0, clientHeight_ = 0;  // last known client size, for anchors

@@ -18,6 +18,7 @@ void TLabel::SetCaption(const std::string& c) {
   caption_ = c;
   AdjustBounds();
   Invalidate();
+  AccessibleNameChanged();
 }
 
 void TLabel::SetAutoSize(bool on) {

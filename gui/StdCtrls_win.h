@@ -18,6 +18,7 @@ class TLabel : public TGraphicControl {
 
   const std::string& Caption() const noexcept { return caption_; }
   void SetCaption(const std::string& c);
+  std::string AccessibleName() const override { return caption_; }
   bool AutoSize() const noexcept { return autoSize_; }
   void SetAutoSize(bool on);
   bool Transparent() const noexcept { return transparent_; }

@@ -8,7 +8,7 @@ packages=(
   googletest libbenchmark-dev
   clang-14 libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine64 xvfb xauth imagemagick fonts-wqy-microhei
+  wine64 xvfb xauth imagemagick fonts-wqy-microhei xdotool
   tinyproxy
   zlib1g-dev libxml2-dev libpugixml-dev libexpat1-dev libmrss0-dev
 )

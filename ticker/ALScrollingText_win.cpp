@@ -26,6 +26,7 @@ void TALScrollingText::SetText(const std::string& text) {
   if (text == text_) return;
   text_ = text;
   Rebuild();
+  AccessibleNameChanged();
 }
 
 void TALScrollingText::SetSpeed(int ms) {
@@ -247,7 +248,7 @@ void TALScrollingText::Paint(TCanvas& canvas) {
 }
 
 void TALScrollingText::Step() {
-  if (!Enabled()) return;
+  if (!Enabled() || hovered_) return;
   const ScrollStep s = StepOffset(offset_, textDirection_, pixelJump_, Width(), stripWidth_);
   offset_ = s.offset;
   if (s.passCompleted && OnTextScrolled) OnTextScrolled(this);

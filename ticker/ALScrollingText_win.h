@@ -31,6 +31,8 @@ class TALScrollingText : public TGraphicControl {
 
   const std::string& Text() const noexcept { return text_; }
   void SetText(const std::string& text);
+  // Screen readers read the text itself, not the moving picture of it.
+  std::string AccessibleName() const override { return text_; }
   int Speed() const noexcept { return speed_; }
   void SetSpeed(int ms);
   TColor BackgroundColor() const noexcept { return backgroundColor_; }
@@ -49,8 +51,12 @@ class TALScrollingText : public TGraphicControl {
   TNotifyEvent OnTextScrolled;
 
   // The timer tick: moves the offset, raises OnTextScrolled after a complete pass and
-  // paints at once. Does nothing while the control is disabled.
+  // paints at once. Does nothing while the control is disabled or paused.
   void Step();
+  // Paused while the pointer is over the text, so a reader can finish a title and click it.
+  bool Paused() const noexcept { return hovered_; }
+  void MouseEnter() override { hovered_ = true; }
+  void MouseLeave() override { hovered_ = false; }
 
   int ScrollOffset() const noexcept { return offset_; }
   TColor StencilColor() const noexcept { return stencil_; }
@@ -89,6 +95,7 @@ class TALScrollingText : public TGraphicControl {
   TTextDirection textDirection_ = TTextDirection::tdLeftToRight;
   int pixelJump_ = 1;
   int offset_ = 0;
+  bool hovered_ = false;
   TColor stencil_ = kStencilColor;
   static constexpr int kStripWindowWidths = 2;
   int stripWidth_ = 0;

@@ -527,6 +527,11 @@ class TestWatcher : public TSWResChange {
   void Pretend(const TDisplayResolution& r) { current_ = r; }
 };
 
+// Sends a message to every top-level window, the way the system announces a display change.
+void Broadcast(UINT msg, WPARAM wp, LPARAM lp) {
+  ::SendMessageTimeoutW(HWND_BROADCAST, msg, wp, lp, SMTO_ABORTIFHUNG, 2000, nullptr);
+}
+
 TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   Application().Initialize();
   struct Event {
@@ -535,6 +540,14 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   auto events = std::make_shared<std::vector<Event>>();
   Owned<TestWatcher> w(new TestWatcher(nullptr));
   EXPECT_TRUE(w->Hooked());
+  // As at the program's start-up, the application window lives under another window (the
+  // desktop's; Wine's desktop has none, a hidden window stands in), where the system's
+  // display broadcast does not reach it.
+  HWND parent = ::FindWindowA("Progman", nullptr);
+  HWND standIn = nullptr;
+  if (parent == nullptr)
+    parent = standIn = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ::SetParent(Application().Handle(), parent);
   const TDisplayResolution real = ReadDisplayResolution();
   EXPECT_EQ(w->CurrentResolution(), real);
   EXPECT_EQ(real.Width, ::GetSystemMetrics(SM_CXSCREEN));
@@ -543,15 +556,15 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
 
   // Without a handler the mode is still refreshed.
   w->Pretend({640, 480, 8, 60});
-  ::SendMessageW(Application().Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
+  Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
   EXPECT_EQ(w->CurrentResolution(), real);
 
   w->OnResChanged = [events](const TDisplayResolution& o, const TDisplayResolution& n) {
     events->push_back({o, n});
   };
   w->Pretend({800, 600, 16, 75});
-  ::SendMessageW(Application().Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
-  ::SendMessageW(Application().Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
+  Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
+  Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
   ASSERT_EQ(events->size(), 2u);
   EXPECT_EQ((*events)[0].oldRes, (TDisplayResolution{800, 600, 16, 75}));
   EXPECT_EQ((*events)[0].newRes, real);
@@ -559,14 +572,16 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   EXPECT_EQ((*events)[1].oldRes, (*events)[0].newRes);
   EXPECT_EQ((*events)[1].newRes, real);
 
-  // Other messages of the application window are not reported.
-  ::SendMessageW(Application().Handle(), WM_SETTINGCHANGE, 0, 0);
+  // Other messages are not reported.
+  Broadcast(WM_SETTINGCHANGE, 0, 0);
   EXPECT_EQ(events->size(), 2u);
 
-  // Freed, it leaves the hook.
+  // Freed, it hears nothing more.
   w.reset();
-  ::SendMessageW(Application().Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
+  Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(real.Width, real.Height));
   EXPECT_EQ(events->size(), 2u);
+  ::SetParent(Application().Handle(), nullptr);
+  if (standIn) ::DestroyWindow(standIn);
 }
 
 }  // namespace

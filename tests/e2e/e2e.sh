@@ -98,6 +98,28 @@ shot 01-first-item
 out=$(probe ticker "1/4 Storm nears the coast" 1500) || true
 [[ $out == missing* ]] && pass "a text that is not shown is not found" || fail "the probe found a text that is not shown"
 
+# The user drags the bar by its background (below the ticker, right of the title) into the
+# lower half and lets go: it docks at the bottom; dragged back up, it docks at the top.
+drag() {  # FROM_X FROM_Y TO_X TO_Y
+  xdotool mousemove "$1" "$2" sleep 0.3 mousedown 1 sleep 0.3 \
+    mousemove "$1" $(( ($2 + $4) / 2 )) sleep 0.2 mousemove "$3" "$4" sleep 0.3 mouseup 1
+  sleep 1.5
+}
+bar_rect() { probe bar 5000 | awk '{print $2, $3, $4, $5}'; }
+read -r _ t _ b < <(bar_rect)
+drag 300 $((b - 3)) 512 600
+read -r l t r b < <(bar_rect)
+if [ "$t" -gt 384 ] && [ "$b" -le 768 ] && [ $((r - l)) -eq 1024 ]; then
+  pass "dragged to the bottom: bar $l $t $r $b"
+else
+  fail "drag to the bottom: bar $l $t $r $b"
+fi
+shot 01b-docked-bottom
+probe shot "$shots/bar-bottom.bmp" >/dev/null || true
+drag 300 $((b - 3)) 512 100
+read -r l t r b < <(bar_rect)
+[ "$t" -eq 0 ] && pass "dragged back to the top: bar $l $t $r $b" || fail "drag back to the top: bar $l $t $r $b"
+
 # CPU and memory of the program while it scrolls, over 60 s (from /proc: the Wine process
 # is a Linux process).
 ticks() { awk '{print $14 + $15}' "/proc/$program/stat"; }

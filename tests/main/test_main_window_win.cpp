@@ -1,6 +1,7 @@
 // TfrMain under Wine: the real window from its description, on the shell's app bar, with
 // real "app.config" files beside the test program and a loopback feed server.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "app/uMain.h"
 #include "base/Utf.h"
 #include "tests/http/LoopbackServer_win.h"
+#include "tests/support/RealInput_win.h"
 
 namespace mq {
 namespace {
@@ -313,6 +315,262 @@ TEST_F(MainWindow, AFailedLoadShowsOneErrorBoxAfterTheLoaderEnded) {
   EXPECT_EQ(left, 0u);
   EXPECT_FALSE(f.Loading());
   EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+// ---- the strip under the user's pointer (real input through the X server) ----------------
+
+using test::DragArgs;
+using test::MoveTo;
+using test::Xdotool;
+
+// Serves the window's messages while xdotool runs, and a little after.
+bool RunInput(const std::string& args) {
+  Xdotool x(args);
+  if (!x.Started()) {
+    ADD_FAILURE() << "xdotool did not start: " << ::GetLastError();
+    return false;
+  }
+  PumpUntil([&] { return x.Done() && x.Status() >= 0; }, 20000);
+  PumpUntil([] { return false; }, 400);
+  if (x.Status() != 0) ADD_FAILURE() << "xdotool " << args << " ended with " << x.Status();
+  return x.Status() == 0;
+}
+
+POINT OnScreen(TfrMain& f, int x, int y) {
+  POINT p{x, y};
+  ::ClientToScreen(f.Handle(), &p);
+  return p;
+}
+
+TfrMain& ShownBar(TfrMain& f) {
+  f.Show();
+  PumpUntil([] { return false; }, 600);  // the start-up's enter/exit pair
+  return f;
+}
+
+// ---- keyboard and screen readers ---------------------------------------------------------
+
+std::wstring TextOf(HWND h) {
+  wchar_t text[256] = {};
+  ::GetWindowTextW(h, text, 256);
+  return text;
+}
+
+std::vector<HWND> g_nameChanges;
+void CALLBACK OnNameChange(HWINEVENTHOOK, DWORD, HWND h, LONG object, LONG child, DWORD, DWORD) {
+  if (object == OBJID_CLIENT && child == CHILDID_SELF) g_nameChanges.push_back(h);
+}
+
+// The ticker's top row as painted: the focus rectangle lies on it, the background otherwise.
+bool TickerFramed(TfrMain& f) {
+  const int w = f.ClientWidth(), h = f.ClientHeight();
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  f.PaintContent(mem, RECT{0, 0, w, h});
+  bool framed = false;
+  for (int x = f.lblTicker->Left() + 1; x < f.lblTicker->Left() + 20; ++x)
+    framed |= ::GetPixel(mem, x, f.lblTicker->Top()) != 0x003C3028;
+  ::SelectObject(mem, old);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+  return framed;
+}
+
+TEST_F(MainWindow, TheStripIsUsedFromTheKeyboardAndNamedForScreenReaders) {
+  LoopbackServer server([](const LoopbackServer::Request&) { return Reply{200, "OK", {}, kFeed}; });
+  WriteConfig("[Global]\r\nUrl=" + server.Url("/feed.xml") + "\r\n");
+  TfrMain& f = Create();
+  ShownBar(f);
+  ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
+  ASSERT_EQ(f.lblTicker->Text(), "1/3 Storm");
+  const HWND ticker = f.AccessibleWindowOf(f.lblTicker);
+  ASSERT_NE(ticker, nullptr);
+  EXPECT_EQ(TextOf(ticker), L"1/3 Storm");
+  EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.imgNextRssItem)), L"下一个 RSS 项目");
+  EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.lblTitle)), L"Test 新闻");
+  HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, &OnNameChange,
+                                         ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  g_nameChanges.clear();
+
+  // A click on the background activates the strip; Tab goes from the start button along the
+  // strip to the ticker.
+  const POINT tile = OnScreen(f, f.lblTicker->Left() + 40, f.ClientHeight() - 3);
+  ASSERT_TRUE(RunInput(MoveTo(tile) + " sleep 0.2 click 1"));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == f.Handle(); }, 3000));
+  EXPECT_FALSE(TickerFramed(f));
+  ASSERT_TRUE(RunInput("key Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.imgStart);
+  EXPECT_EQ(::GetFocus(), f.AccessibleWindowOf(f.imgStart));
+  ASSERT_TRUE(RunInput("key Tab sleep 0.1 key Tab sleep 0.1 key Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.lblTicker);
+  EXPECT_EQ(::GetFocus(), ticker);
+  EXPECT_TRUE(TickerFramed(f));
+
+  // The right arrow reaches the next button and Enter presses it: the ticker's name follows
+  // the new item, with a name-change event.
+  ASSERT_TRUE(RunInput("key Right sleep 0.1 key Return"));
+  EXPECT_EQ(f.FocusedControl(), f.imgNextRssItem);
+  EXPECT_FALSE(TickerFramed(f));
+  EXPECT_EQ(f.lblTicker->Text(), "2/3 Harbour");
+  EXPECT_EQ(TextOf(ticker), L"2/3 Harbour");
+  PumpUntil([&] { return !g_nameChanges.empty(); }, 2000);
+  EXPECT_NE(std::find(g_nameChanges.begin(), g_nameChanges.end(), ticker), g_nameChanges.end());
+  // Shift+Tab goes back; the left end wraps to the right end.
+  ASSERT_TRUE(RunInput("key shift+Tab"));
+  EXPECT_EQ(f.FocusedControl(), f.lblTicker);
+  ASSERT_TRUE(RunInput("key Left key Left key Left key Left"));
+  EXPECT_EQ(f.FocusedControl(), f.imgNextRssItem);
+  ::UnhookWinEvent(hook);
+}
+
+TEST_F(MainWindow, APressOnTheBackgroundDragsTheBarToTheBottomAndBack) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  ShownBar(f);
+  const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+  ASSERT_EQ(f.StoredEdge(), abeTop);
+  // Below the ticker, on the tile: nothing there takes a press.
+  const int spotX = f.lblTicker->Left() + 40, spotY = f.ClientHeight() - 3;
+  ASSERT_GE(spotY, f.lblTicker->Top() + f.lblTicker->Height());
+  const POINT spot = OnScreen(f, spotX, spotY);
+  // The pointer ends nearer the bottom than a side (relative to the screen's proportions).
+  ASSERT_TRUE(RunInput(DragArgs(spot, POINT{cx / 2, cy * 3 / 4})));
+  EXPECT_EQ(f.StoredEdge(), abeBottom);
+  RECT r{};
+  ::GetWindowRect(f.Handle(), &r);
+  EXPECT_EQ(r.bottom, cy);
+  EXPECT_GT(r.top, cy / 2);
+
+  // And back: a drag into the upper half docks it at the top again.
+  const POINT back = OnScreen(f, spotX, spotY);
+  ASSERT_TRUE(RunInput(DragArgs(back, POINT{cx / 2, cy / 8})));
+  EXPECT_EQ(f.StoredEdge(), abeTop);
+  ::GetWindowRect(f.Handle(), &r);
+  EXPECT_EQ(r.top, 0);
+
+  // A press on a button is the button's: the same drag leaves the bar where it is.
+  const POINT button = OnScreen(f, f.imgNextRssItem->Left() + 8, f.imgNextRssItem->Top() + 8);
+  ASSERT_TRUE(RunInput(DragArgs(button, POINT{cx / 2, cy * 3 / 4})));
+  EXPECT_EQ(f.StoredEdge(), abeTop);
+}
+
+// The tool-tip window of the bar that is on screen, or null.
+HWND VisibleToolTipOf(HWND bar) {
+  struct Search {
+    HWND bar, found = nullptr;
+  } s{bar};
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        wchar_t cls[64] = {};
+        ::GetClassNameW(h, cls, 64);
+        if (std::wstring(cls) == TOOLTIPS_CLASSW && ::GetWindow(h, GW_OWNER) == s->bar && ::IsWindowVisible(h))
+          s->found = h;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+TEST_F(MainWindow, ThePointerOverTheBarLeavesTheForegroundAndShowsTheHint) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  Application().SetMainForm(&f);  // as in the program
+  ShownBar(f);
+  // The user types in another window.
+  HWND editor = ::CreateWindowExW(0, L"EDIT", L"typing here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 300, 300,
+                                  120, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(editor, nullptr);
+  ::SetForegroundWindow(editor);
+  ::SetFocus(editor);
+  PumpUntil([&] { return ::GetForegroundWindow() == editor; }, 3000);
+  ASSERT_EQ(::GetForegroundWindow(), editor);
+
+  // Across the background to the next button, then resting there.
+  const POINT tile = OnScreen(f, f.lblTicker->Left() + 40, f.ClientHeight() - 3);
+  const POINT button = OnScreen(f, f.imgNextRssItem->Left() + 8, f.imgNextRssItem->Top() + 8);
+  ASSERT_TRUE(RunInput(MoveTo(tile) + " sleep 0.2 " + MoveTo(POINT{tile.x + 5, tile.y}) + " sleep 0.2 " +
+                       MoveTo(button) + " sleep 0.1 " + MoveTo(POINT{button.x + 1, button.y})));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleToolTipOf(f.Handle()) != nullptr; }, 3000));
+  EXPECT_EQ(::GetForegroundWindow(), editor);
+  EXPECT_EQ(::GetFocus(), editor);
+  ::DestroyWindow(editor);
+  Application().SetMainForm(nullptr);
+}
+
+TEST_F(MainWindow, TheTickerPausesWhileThePointerIsOverIt) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  ShownBar(f);
+  const POINT onTicker = OnScreen(f, f.lblTicker->Left() + f.lblTicker->Width() / 2, f.lblTicker->Top() + 6);
+  ASSERT_TRUE(RunInput(MoveTo(onTicker) + " sleep 0.1 " + MoveTo(POINT{onTicker.x + 2, onTicker.y})));
+  EXPECT_TRUE(f.lblTicker->Paused());
+  const int held = f.lblTicker->ScrollOffset();
+  PumpUntil([] { return false; }, 400);
+  EXPECT_EQ(f.lblTicker->ScrollOffset(), held);
+
+  // Leaving the bar resumes the scrolling.
+  ASSERT_TRUE(RunInput(MoveTo(POINT{onTicker.x, 400})));
+  EXPECT_FALSE(f.lblTicker->Paused());
+  EXPECT_TRUE(PumpUntil([&] { return f.lblTicker->ScrollOffset() != held; }, 2000));
+}
+
+// Sends a message to every top-level window, the way the system announces a change.
+void Broadcast(UINT msg, WPARAM wp, LPARAM lp) {
+  ::SendMessageTimeoutW(HWND_BROADCAST, msg, wp, lp, SMTO_ABORTIFHUNG, 2000, nullptr);
+}
+
+// Puts the application window under another window, as start-up does, for a test's time.
+struct UnderAnotherWindow {
+  HWND standIn = nullptr;
+  UnderAnotherWindow() {
+    HWND parent = ::FindWindowA("Progman", nullptr);
+    if (parent == nullptr)
+      parent = standIn = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ::SetParent(Application().Handle(), parent);
+  }
+  ~UnderAnotherWindow() {
+    ::SetParent(Application().Handle(), nullptr);
+    if (standIn) ::DestroyWindow(standIn);
+  }
+};
+
+// Wine announces a changed system parameter only when it is also to be saved.
+constexpr UINT kAnnounce = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+
+TEST_F(MainWindow, DisplayAndWorkAreaChangesLayTheStripOutAgain) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  ShownBar(f);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+
+  // A display change reaches the window although start-up put the application window under
+  // the desktop's (Wine's desktop has no "Progman" window: another parent stands in).
+  UnderAnotherWindow child;
+  f.imgNextRssItem->SetLeft(5);
+  Broadcast(WM_DISPLAYCHANGE, 32, MAKELPARAM(cx, cy));
+  EXPECT_EQ(f.imgNextRssItem->Left(), work.right - work.left - 16 - 10);
+
+  // The work area shrinks (another bar took a strip): the ticker is laid out for it and the
+  // bar, moved away meanwhile, is docked again.
+  ::SetWindowPos(f.Handle(), nullptr, 0, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT narrow = work;
+  narrow.right -= 100;
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWORKAREA, 0, &narrow, kAnnounce));
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(f.imgNextRssItem->Left(), narrow.right - narrow.left - 16 - 10);
+  RECT r{};
+  ::GetWindowRect(f.Handle(), &r);
+  EXPECT_EQ(r.top, 0);
+  ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, kAnnounce);
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(f.imgNextRssItem->Left(), work.right - work.left - 16 - 10);
 }
 
 // Last: the end-of-session query ends the application's message loop.

@@ -94,7 +94,7 @@ class TfrMain : public TAppBar {
   friend class TView;
 
   // What the flow asks of the window (TView forwards to these).
-  void SetTicker(const std::string& text, const std::string& hint);
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass);
   void SetTitle(const std::string& caption, const std::string& hint);
   void ShowQuickStartBalloon();
   void OpenLink(const std::string& link);

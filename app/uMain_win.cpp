@@ -39,7 +39,9 @@ class TfrMain::TFeedState final : public IFeedState {
 class TfrMain::TView final : public IMainView {
  public:
   explicit TView(TfrMain& form) : form_(form) {}
-  void SetTicker(const std::string& text, const std::string& hint) override { form_.SetTicker(text, hint); }
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) override {
+    form_.SetTicker(text, hint, pass);
+  }
   void SetTitle(const std::string& caption, const std::string& hint) override { form_.SetTitle(caption, hint); }
   void LayoutTicker() override { form_.LayoutTicker(); }
   void ShowQuickStartBalloon() override { form_.ShowQuickStartBalloon(); }
@@ -271,8 +273,9 @@ void TfrMain::ShowCurrentItem() { flow_->ShowCurrentItem(); }
 
 // ---- what the flow shows ---------------------------------------------------------------------
 
-void TfrMain::SetTicker(const std::string& text, const std::string& hint) {
+void TfrMain::SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) {
   lblTicker->SetText(text);
+  if (pass == TTickerPass::Restart) lblTicker->RestartPass();
   lblTicker->SetHint(hint);
 }
 

@@ -28,6 +28,11 @@ void TALScrollingText::SetText(const std::string& text) {
   Rebuild();
 }
 
+void TALScrollingText::RestartPass() {
+  offset_ = StartOffset(textDirection_, Width(), strip_.Width());
+  Invalidate();
+}
+
 void TALScrollingText::SetSpeed(int ms) {
   if (ms == speed_) return;
   speed_ = ms;

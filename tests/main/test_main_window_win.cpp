@@ -196,12 +196,16 @@ TEST_F(MainWindow, ShowingTheWindowLoadsTheFeedAndTheButtonsStep) {
       {&TfrMain::lblTickerTextScrolled, "2/3 Harbour"}, {&TfrMain::imgPrevRssItemClick, "1/3 Storm"},
   };
   for (const Step& s : steps) {
+    // Each step comes in the middle of a pass; the chosen item enters at the right edge.
+    for (int i = 0; i < 150; ++i) f.lblTicker->Step();
     (f.*s.handler)(&f);
     EXPECT_EQ(f.lblTicker->Text(), s.text);
+    EXPECT_EQ(f.lblTicker->ScrollOffset(), 0) << s.text;
   }
 
   // A reload tick starts a download at once; while it runs the ticker keeps its text even
-  // when the user steps.
+  // when the user steps. The reload brings back the item shown, which keeps its place.
+  for (int i = 0; i < 200; ++i) f.lblTicker->Step();
   f.tmrReloadTimer(f.tmrReload);
   EXPECT_TRUE(f.Loading());
   f.imgNextRssItemClick(&f);
@@ -209,6 +213,7 @@ TEST_F(MainWindow, ShowingTheWindowLoadsTheFeedAndTheButtonsStep) {
   ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_EQ(f.lblTicker->Text(), "1/3 Storm");
+  EXPECT_LE(f.lblTicker->ScrollOffset(), -200);
 }
 
 TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {

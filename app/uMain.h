@@ -67,7 +67,8 @@ class TfrMain : public TAppBar {
   void StartLoader();
   void LoaderFinished();
   void ShowCurrentItem();
-  void LayoutTicker();
+  // Virtual so that a test can make this start-up step fail.
+  virtual void LayoutTicker();
   void LoadSettings();
   void SaveState();
 

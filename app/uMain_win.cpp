@@ -85,6 +85,13 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   DeclareField("pngImages", pngImages);
   DeclareField("tmrReload", tmrReload);
   DeclareField("ResChanger", ResChanger);
+
+  // The feed and the flow exist before any start-up step runs, so a step that fails leaves
+  // a window whose clicks, passes, timers and loaders still find them.
+  feed_ = std::make_unique<TRSSHandler>();
+  feedState_ = std::make_unique<TFeedState>(*feed_);
+  view_ = std::make_unique<TView>(*this);
+  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
 }
 
 TfrMain::~TfrMain() = default;
@@ -145,15 +152,11 @@ void TfrMain::FormCreateSteps() {
   // 9. The hidden application window goes under the desktop's program manager window.
   ::SetParent(app.Handle(), ::FindWindowA("Progman", nullptr));
 
-  // 10. State, feed and the flow over them.
+  // 10. State (the feed and the flow over it were made with the window).
   configFile_ = ConfigFileFor(ExecutablePath());
   DefaultLinks.Clear();
   CustomLinks.Clear();
   defaultUrl_ = DefaultFeedUrl();
-  feed_ = std::make_unique<TRSSHandler>();
-  feedState_ = std::make_unique<TFeedState>(*feed_);
-  view_ = std::make_unique<TView>(*this);
-  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
   flow_->SetFirstRun(true);
 
   // 11. Settings.
@@ -179,6 +182,8 @@ void TfrMain::FormShow(TObject*) {
 
 void TfrMain::FormDestroy(TObject*) {
   SaveState();
+  // The flow goes first: it refers to the feed, and handlers that still come find neither.
+  flow_.reset();
   feed_.reset();
   CustomLinks.Clear();
   DefaultLinks.Clear();
@@ -247,7 +252,9 @@ void TfrMain::mnuCloseClick(TObject*) {
 
 // ---- loaders ---------------------------------------------------------------------------------
 
-void TfrMain::NewLoader(bool start) { flow_->NewLoader(start); }
+void TfrMain::NewLoader(bool start) {
+  if (flow_) flow_->NewLoader(start);
+}
 
 void TfrMain::StartLoader() {
   if (flow_) flow_->StartLoader();
@@ -269,7 +276,9 @@ void TfrMain::LoaderFinished() {
   if (flow_) flow_->LoaderFinished();
 }
 
-void TfrMain::ShowCurrentItem() { flow_->ShowCurrentItem(); }
+void TfrMain::ShowCurrentItem() {
+  if (flow_) flow_->ShowCurrentItem();
+}
 
 // ---- what the flow shows ---------------------------------------------------------------------
 
@@ -319,11 +328,23 @@ void TfrMain::EnsureAlwaysOnTop() {
 
 // ---- handlers --------------------------------------------------------------------------------
 
-void TfrMain::lblTickerTextScrolled(TObject*) { flow_->TextScrolled(); }
-void TfrMain::imgNextRssItemClick(TObject*) { flow_->NextClicked(); }
-void TfrMain::imgPrevRssItemClick(TObject*) { flow_->PreviousClicked(); }
-void TfrMain::lblTickerClick(TObject*) { flow_->TickerClicked(); }
-void TfrMain::lblTitle_Click(TObject*) { flow_->TitleClicked(lblTitle->Hint()); }
+// Every handler below may come after FormDestroy has let the flow go (a timer or a loader's
+// end on its way), so each one asks for it.
+void TfrMain::lblTickerTextScrolled(TObject*) {
+  if (flow_) flow_->TextScrolled();
+}
+void TfrMain::imgNextRssItemClick(TObject*) {
+  if (flow_) flow_->NextClicked();
+}
+void TfrMain::imgPrevRssItemClick(TObject*) {
+  if (flow_) flow_->PreviousClicked();
+}
+void TfrMain::lblTickerClick(TObject*) {
+  if (flow_) flow_->TickerClicked();
+}
+void TfrMain::lblTitle_Click(TObject*) {
+  if (flow_) flow_->TitleClicked(lblTitle->Hint());
+}
 
 void TfrMain::imgStartClick(TObject*) {
   // A plain store: it takes effect when the bar is next applied.
@@ -338,7 +359,9 @@ void TfrMain::imgBckgMouseMove(TObject*, TShiftState, int, int) {
   if (::GetForegroundWindow() != h) ::SetForegroundWindow(h);
 }
 
-void TfrMain::tmrReloadTimer(TObject*) { flow_->ReloadTimerTick(); }
+void TfrMain::tmrReloadTimer(TObject*) {
+  if (flow_) flow_->ReloadTimerTick();
+}
 
 void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
 

@@ -7,7 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/uMain.h"
 #include "base/Utf.h"
@@ -230,6 +233,58 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   EXPECT_EQ(f.lblTitle->Hint(), "");
   EXPECT_EQ(f.lblTicker->Text(), "现在无法从当前地址获取 feeds!");
   EXPECT_EQ(f.lblTicker->Hint(), "无效 url 或服务器无响应!");
+}
+
+// A window whose layout fails the first time, which is while it is made.
+class TLayoutFailsOnce : public TfrMain {
+ public:
+  using TfrMain::TfrMain;
+  void LayoutTicker() override {
+    if (std::exchange(failNext_, false)) throw std::runtime_error("no layout");
+    TfrMain::LayoutTicker();
+  }
+
+ private:
+  bool failNext_ = true;
+};
+
+TEST_F(MainWindow, AFailedStartUpStepLeavesAWindowWhoseHandlersWork) {
+  WriteConfig("");
+  std::vector<std::string> errors;
+  Application().OnException = [&](TObject*, std::exception_ptr e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& x) {
+      errors.push_back(x.what());
+    }
+  };
+  Owned<TLayoutFailsOnce> f = CreateOwnedForm<TLayoutFailsOnce>();
+  Application().OnException = nullptr;
+  ASSERT_EQ(errors, std::vector<std::string>{"no layout"});
+
+  // The steps after the failing one never ran: no address, so a download ends at once.
+  f->imgNextRssItemClick(f.get());
+  f->imgPrevRssItemClick(f.get());
+  f->lblTickerTextScrolled(f->lblTicker);
+  f->lblTickerClick(f->lblTicker);
+  f->lblTitle_Click(f->lblTitle);
+  f->tmrReloadTimer(f->tmrReload);
+  ASSERT_TRUE(PumpUntil([&] { return !f->Loading(); }));
+  EXPECT_EQ(f->lblTicker->Text(), kNoFeedText);
+  EXPECT_EQ(f->lblTitle->Caption(), kNoFeedTitle);
+}
+
+TEST_F(MainWindow, BarMessagesWithoutTheirPointerAreIgnored) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  f.Show();
+  RECT before{};
+  ::GetWindowRect(f.Handle(), &before);
+  for (UINT msg : {WM_MOVING, WM_SIZING, WM_GETMINMAXINFO, WM_NOTIFY})
+    EXPECT_EQ(::SendMessageW(f.Handle(), msg, WMSZ_BOTTOM, 0), 0) << msg;
+  RECT after{};
+  ::GetWindowRect(f.Handle(), &after);
+  EXPECT_TRUE(::EqualRect(&before, &after));
 }
 
 // Last: the end-of-session query ends the application's message loop.

@@ -276,8 +276,7 @@ TEST_F(MainWindow, AFailedStartUpStepLeavesAWindowWhoseHandlersWork) {
 
 TEST_F(MainWindow, BarMessagesWithoutTheirPointerAreIgnored) {
   WriteConfig("");
-  TfrMain& f = Create();
-  f.Show();
+  TfrMain& f = Create();  // not shown: no download may outlive the window
   RECT before{};
   ::GetWindowRect(f.Handle(), &before);
   for (UINT msg : {WM_MOVING, WM_SIZING, WM_GETMINMAXINFO, WM_NOTIFY})

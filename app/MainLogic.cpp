@@ -86,26 +86,36 @@ void TMainFlow::LoaderFinished() {
   if (firstRun_) view_.ShowQuickStartBalloon();
 }
 
-void TMainFlow::ShowCurrentItem() {
-  if (loading_) return;
-  const TTextAndHint ticker = TickerTextFor(feed_, decode_);
-  view_.SetTicker(ticker.Text, ticker.Hint);
+TMainFlow::TShownItem TMainFlow::CurrentItem() const {
+  if (feed_.CurrentIndex() < 0) return {};
+  return {true, feed_.ItemTitle(), feed_.ItemLink()};
 }
+
+void TMainFlow::Show(TTickerPass pass) {
+  if (loading_) return;
+  TShownItem item = CurrentItem();
+  if (item != shown_) pass = TTickerPass::Restart;
+  shown_ = std::move(item);
+  const TTextAndHint ticker = TickerTextFor(feed_, decode_);
+  view_.SetTicker(ticker.Text, ticker.Hint, pass);
+}
+
+void TMainFlow::ShowCurrentItem() { Show(TTickerPass::Keep); }
 
 void TMainFlow::NextClicked() {
   feed_.SelectNext();
-  ShowCurrentItem();
+  Show(TTickerPass::Restart);
 }
 
 void TMainFlow::PreviousClicked() {
   feed_.SelectPrevious();
-  ShowCurrentItem();
+  Show(TTickerPass::Restart);
 }
 
 void TMainFlow::TextScrolled() {
   view_.EnsureAlwaysOnTop();
   feed_.SelectNext();
-  ShowCurrentItem();
+  Show(TTickerPass::Restart);
 }
 
 void TMainFlow::TickerClicked() {

@@ -50,11 +50,15 @@ class IFeedState {
   virtual void SelectPrevious() = 0;              // stays on the first item
 };
 
+// Where a new ticker text starts: at the beginning of a pass (entering at the edge), or at
+// the place the ticker has reached with the text it replaces.
+enum class TTickerPass { Restart, Keep };
+
 // What the main window does on this code's behalf.
 class IMainView {
  public:
   virtual ~IMainView() = default;
-  virtual void SetTicker(const std::string& text, const std::string& hint) = 0;
+  virtual void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) = 0;
   virtual void SetTitle(const std::string& caption, const std::string& hint) = 0;
   virtual void LayoutTicker() = 0;
   // The quick-start balloon (kBalloonTitle, kBalloonText) at the start button.
@@ -136,12 +140,14 @@ class TMainFlow {
   void StartLoader();
   // The end of a download: title, layout, ticker text, and the balloon on a first run.
   void LoaderFinished();
-  // Recomposes the ticker text and hint; while loading, the ticker keeps what it shows.
+  // Recomposes the ticker text and hint; while loading, the ticker keeps what it shows. Another
+  // item than the one shown starts a new pass; the same item (after a reload) keeps its place.
   void ShowCurrentItem();
 
   void NextClicked();
   void PreviousClicked();
-  // The ticker text has scrolled through once: back on top, next item.
+  // The ticker text has scrolled through once: back on top, next item. Each step (this and
+  // the two buttons) shows the chosen item from the beginning of a pass.
   void TextScrolled();
   // Opens the current item's link (when there is a current item and the link may be opened).
   void TickerClicked();
@@ -158,9 +164,19 @@ class TMainFlow {
   void ConfiguredReloadInterval(std::uint32_t newMs, std::uint32_t currentMs);
 
  private:
+  // What identifies the item the ticker shows: its title and link, or no item at all.
+  struct TShownItem {
+    bool any = false;
+    std::string title, link;
+    bool operator==(const TShownItem&) const = default;
+  };
+  TShownItem CurrentItem() const;
+  void Show(TTickerPass pass);
+
   IFeedState& feed_;
   IMainView& view_;
   TTextDecoder decode_;
+  std::optional<TShownItem> shown_;  // nothing before the first item or error text
   bool loading_ = false;
   bool firstRun_ = true;
   bool loaderWaiting_ = false;  // the loader created last has not been started

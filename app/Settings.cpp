@@ -163,7 +163,11 @@ void Write(IProfileFile& file, std::string_view section, std::string_view key,
   if (!file.WriteString(section, key, value)) throw ESettingsWriteError(file.Path());
 }
 
-void WriteCustomUrls(IProfileFile& file, const TRSSLinkList& customLinks) {
+// The user's feeds replace the whole section: keys left over from an older list or from a
+// hand edit would otherwise be read back as further addresses at the next start.
+void ReplaceCustomUrls(IProfileFile& file, const TRSSLinkList& customLinks) {
+  if (!file.EraseSection(kSectionCustomUrls)) throw ESettingsWriteError(file.Path());
+  Write(file, kSectionCustomUrls, "Disabled", customLinks.DisabledIndices());
   for (std::size_t n = 0; n < customLinks.Count(); ++n)
     Write(file, kSectionCustomUrls, "Url_" + std::to_string(n), customLinks.Strings(n));
 }
@@ -212,16 +216,14 @@ void SaveState(IProfileFile& file, std::string_view feedUrl, std::uint32_t reloa
   Write(file, kSectionGlobal, "Url", feedUrl);
   Write(file, kSectionGlobal, "Reload_Time",
         std::to_string(ReloadMinutesFromInterval(reloadIntervalMs)));
-  WriteCustomUrls(file, customLinks);
+  ReplaceCustomUrls(file, customLinks);
 }
 
 void SaveConfiguration(IProfileFile& file, int lastConfigPage, const TRSSLinkList& defaultLinks,
                        const TRSSLinkList& customLinks, const TTickerFont& tickerFont) {
   Write(file, kSectionGlobal, "Last_Config_Page", std::to_string(lastConfigPage));
   Write(file, kSectionDefaultUrls, "Disabled", defaultLinks.DisabledIndices());
-  if (!file.EraseSection(kSectionCustomUrls)) throw ESettingsWriteError(file.Path());
-  Write(file, kSectionCustomUrls, "Disabled", customLinks.DisabledIndices());
-  WriteCustomUrls(file, customLinks);
+  ReplaceCustomUrls(file, customLinks);
   Write(file, kSectionGlobal, "Ticker_Font_Name", tickerFont.Name);
   Write(file, kSectionGlobal, "Ticker_Font_Size", std::to_string(tickerFont.Size));
   Write(file, kSectionGlobal, "Ticker_Font_Color",

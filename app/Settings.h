@@ -144,9 +144,10 @@ struct TSettings {
 TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
                        const TTickerFont& resourceFont = {});
 
-// At exit: "Global"/"Url", "Global"/"Reload_Time", then "Custom Urls"/"Url_n" for every user
-// feed (without erasing the section or writing its "Disabled"). Throws ESettingsWriteError at
-// the first refused write; the keys after it are not written.
+// At exit: "Global"/"Url", "Global"/"Reload_Time", then the "Custom Urls" section rewritten
+// whole ("Disabled" first, then Url_0, Url_1, ...), so a hand-edited section does not gain a
+// second copy of its addresses at every exit. Throws ESettingsWriteError at the first refused
+// write; the keys after it are not written.
 void SaveState(IProfileFile& file, std::string_view feedUrl, std::uint32_t reloadIntervalMs,
                const TRSSLinkList& customLinks);
 

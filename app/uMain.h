@@ -71,7 +71,8 @@ class TfrMain : public TAppBar {
   void StartLoader();
   void LoaderFinished();
   void ShowCurrentItem();
-  void LayoutTicker();
+  // Virtual so that a test can make this start-up step fail.
+  virtual void LayoutTicker();
   void LoadSettings();
   void SaveState();
 
@@ -97,7 +98,7 @@ class TfrMain : public TAppBar {
   friend class TView;
 
   // What the flow asks of the window (TView forwards to these).
-  void SetTicker(const std::string& text, const std::string& hint);
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass);
   void SetTitle(const std::string& caption, const std::string& hint);
   void ShowQuickStartBalloon();
   void OpenLink(const std::string& link);

@@ -39,7 +39,9 @@ class TfrMain::TFeedState final : public IFeedState {
 class TfrMain::TView final : public IMainView {
  public:
   explicit TView(TfrMain& form) : form_(form) {}
-  void SetTicker(const std::string& text, const std::string& hint) override { form_.SetTicker(text, hint); }
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) override {
+    form_.SetTicker(text, hint, pass);
+  }
   void SetTitle(const std::string& caption, const std::string& hint) override { form_.SetTitle(caption, hint); }
   void LayoutTicker() override { form_.LayoutTicker(); }
   void ShowQuickStartBalloon() override { form_.ShowQuickStartBalloon(); }
@@ -82,6 +84,14 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   DeclareField("pngImages", pngImages);
   DeclareField("tmrReload", tmrReload);
   DeclareField("ResChanger", ResChanger);
+
+  // The feed and the flow exist before any start-up step runs, so a step that fails leaves
+  // a window whose clicks, passes, timers and loaders still find them.
+  failures_ = std::make_unique<TDeferredFailureReporter>(PlatformFailureReporter());
+  feed_ = std::make_unique<TRSSHandler>(failures_.get());
+  feedState_ = std::make_unique<TFeedState>(*feed_);
+  view_ = std::make_unique<TView>(*this);
+  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
 }
 
 TfrMain::~TfrMain() = default;
@@ -142,16 +152,11 @@ void TfrMain::FormCreateSteps() {
   // 9. The hidden application window goes under the desktop's program manager window.
   ::SetParent(app.Handle(), ::FindWindowA("Progman", nullptr));
 
-  // 10. State, feed and the flow over them.
+  // 10. State (the feed and the flow over it were made with the window).
   configFile_ = ConfigFileFor(ExecutablePath());
   DefaultLinks.Clear();
   CustomLinks.Clear();
   defaultUrl_ = DefaultFeedUrl();
-  failures_ = std::make_unique<TDeferredFailureReporter>(PlatformFailureReporter());
-  feed_ = std::make_unique<TRSSHandler>(failures_.get());
-  feedState_ = std::make_unique<TFeedState>(*feed_);
-  view_ = std::make_unique<TView>(*this);
-  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
   flow_->SetFirstRun(true);
 
   // 11. Settings.
@@ -177,6 +182,8 @@ void TfrMain::FormShow(TObject*) {
 
 void TfrMain::FormDestroy(TObject*) {
   SaveState();
+  // The flow goes first: it refers to the feed, and handlers that still come find neither.
+  flow_.reset();
   feed_.reset();
   CustomLinks.Clear();
   DefaultLinks.Clear();
@@ -251,7 +258,9 @@ void TfrMain::mnuCloseClick(TObject*) {
 
 // ---- loaders ---------------------------------------------------------------------------------
 
-void TfrMain::NewLoader(bool start) { flow_->NewLoader(start); }
+void TfrMain::NewLoader(bool start) {
+  if (flow_) flow_->NewLoader(start);
+}
 
 void TfrMain::StartLoader() {
   if (flow_) flow_->StartLoader();
@@ -277,12 +286,15 @@ void TfrMain::LoaderFinished() {
   if (failures_) failures_->ShowPending();
 }
 
-void TfrMain::ShowCurrentItem() { flow_->ShowCurrentItem(); }
+void TfrMain::ShowCurrentItem() {
+  if (flow_) flow_->ShowCurrentItem();
+}
 
 // ---- what the flow shows ---------------------------------------------------------------------
 
-void TfrMain::SetTicker(const std::string& text, const std::string& hint) {
+void TfrMain::SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) {
   lblTicker->SetText(text);
+  if (pass == TTickerPass::Restart) lblTicker->RestartPass();
   lblTicker->SetHint(hint);
 }
 
@@ -327,11 +339,23 @@ void TfrMain::EnsureAlwaysOnTop() {
 
 // ---- handlers --------------------------------------------------------------------------------
 
-void TfrMain::lblTickerTextScrolled(TObject*) { flow_->TextScrolled(); }
-void TfrMain::imgNextRssItemClick(TObject*) { flow_->NextClicked(); }
-void TfrMain::imgPrevRssItemClick(TObject*) { flow_->PreviousClicked(); }
-void TfrMain::lblTickerClick(TObject*) { flow_->TickerClicked(); }
-void TfrMain::lblTitle_Click(TObject*) { flow_->TitleClicked(lblTitle->Hint()); }
+// Every handler below may come after FormDestroy has let the flow go (a timer or a loader's
+// end on its way), so each one asks for it.
+void TfrMain::lblTickerTextScrolled(TObject*) {
+  if (flow_) flow_->TextScrolled();
+}
+void TfrMain::imgNextRssItemClick(TObject*) {
+  if (flow_) flow_->NextClicked();
+}
+void TfrMain::imgPrevRssItemClick(TObject*) {
+  if (flow_) flow_->PreviousClicked();
+}
+void TfrMain::lblTickerClick(TObject*) {
+  if (flow_) flow_->TickerClicked();
+}
+void TfrMain::lblTitle_Click(TObject*) {
+  if (flow_) flow_->TitleClicked(lblTitle->Hint());
+}
 
 void TfrMain::imgStartClick(TObject*) {
   // A plain store: it takes effect when the bar is next applied.
@@ -339,7 +363,9 @@ void TfrMain::imgStartClick(TObject*) {
   // Then the quick-start menu pmRSS pops up at (Left, Height - 3): joins with the feed menus.
 }
 
-void TfrMain::tmrReloadTimer(TObject*) { flow_->ReloadTimerTick(); }
+void TfrMain::tmrReloadTimer(TObject*) {
+  if (flow_) flow_->ReloadTimerTick();
+}
 
 void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
 

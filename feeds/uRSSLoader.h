@@ -15,7 +15,7 @@
 
 namespace mq {
 
-// A value of the Internet settings that exists but cannot be read as the type asked for.
+// A value of the Internet settings that exists but cannot be read.
 class EInternetSettingsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -26,9 +26,9 @@ inline constexpr const wchar_t* kInternetSettingsKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // Reads "ProxyEnable" and "ProxyServer" under `root`\`path` and applies the proxy rule
-// (LoaderProxyFromSettings). A missing key or value means no proxy; a value of another type
-// than REG_DWORD (ProxyEnable) or a string (ProxyServer) raises EInternetSettingsError
-// "Invalid data type for '<name>'".
+// (LoaderProxyFromSettings). A missing key or value means no proxy, and so does a value of
+// another type than REG_DWORD (ProxyEnable) or a string (ProxyServer). A value that exists
+// but cannot be read raises EInternetSettingsError "Failed to get data for '<name>'".
 TLoaderProxy ReadInternetProxy(HKEY root = HKEY_CURRENT_USER, const wchar_t* path = kInternetSettingsKey);
 
 class TRssLoader : public TThread {

@@ -9,19 +9,16 @@
 namespace mq {
 namespace {
 
-[[noreturn]] void InvalidType(std::string_view name) {
-  throw EInternetSettingsError("Invalid data type for '" + std::string(name) + "'");
-}
-
+// A value of another type reads as missing (no proxy): an error here would fail every loader,
+// so no feed would ever load, and the user's intent cannot be read from such a value anyway.
 std::optional<bool> ReadBoolValue(HKEY key, const wchar_t* name) {
   DWORD type = 0;
   DWORD value = 0;
   DWORD size = sizeof value;
   const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  if (r == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (r == ERROR_MORE_DATA || (r == ERROR_SUCCESS && (type != REG_DWORD || size != sizeof value)))
-    InvalidType(FromWide(name));
+  if (r == ERROR_FILE_NOT_FOUND || r == ERROR_MORE_DATA) return std::nullopt;
   if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
+  if (type != REG_DWORD || size != sizeof value) return std::nullopt;
   return value != 0;
 }
 
@@ -31,7 +28,7 @@ std::string ReadStringValue(HKEY key, const wchar_t* name) {
   LONG r = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
   if (r == ERROR_FILE_NOT_FOUND) return std::string();
   if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
-  if (type != REG_SZ && type != REG_EXPAND_SZ) InvalidType(FromWide(name));
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::string();
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
   DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);

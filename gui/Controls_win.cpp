@@ -403,7 +403,21 @@ TWinControl* TWinControl::FromHandle(HWND hwnd) noexcept {
   return static_cast<TWinControl*>(owner);
 }
 
+bool MissingMessagePointer(UINT msg, LPARAM lp) noexcept {
+  if (lp != 0) return false;
+  switch (msg) {
+    case WM_NCCREATE: case WM_CREATE: case WM_MOVING: case WM_SIZING: case WM_GETMINMAXINFO:
+    case WM_NOTIFY: case WM_WINDOWPOSCHANGING: case WM_WINDOWPOSCHANGED: case WM_NCCALCSIZE:
+    case WM_DRAWITEM: case WM_MEASUREITEM: case WM_COMPAREITEM: case WM_DELETEITEM:
+    case WM_STYLECHANGING: case WM_STYLECHANGED: case WM_COPYDATA: case WM_HELP:
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (MissingMessagePointer(msg, lp)) return 0;
   TWinControl* self;
   if (msg == WM_NCCREATE) {
     self = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);

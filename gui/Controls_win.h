@@ -16,6 +16,11 @@
 
 namespace mq {
 
+// True for a system message that always carries a pointer in lParam (WM_NCCREATE, WM_MOVING,
+// WM_GETMINMAXINFO, WM_NOTIFY, ...) but came without one, as any other program can send it.
+// The framework's window procedures answer such a message 0 and never handle it.
+bool MissingMessagePointer(UINT msg, LPARAM lp) noexcept;
+
 class TWinControl;
 
 using TCursor = int;

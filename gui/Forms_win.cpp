@@ -13,10 +13,6 @@
 
 namespace mq {
 
-namespace {
-constexpr UINT WM_MQ_RELEASE = WM_APP + 0x3F02;  // lp: form to free
-}
-
 // --- TCustomForm ------------------------------------------------------------------------
 
 TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
@@ -173,7 +169,7 @@ void TCustomForm::Close() {
       break;
     case TCloseAction::caFree:
       Hide();
-      ::PostMessageW(Application().UtilityWindow(), WM_MQ_RELEASE, 0, reinterpret_cast<LPARAM>(this));
+      Application().ReleaseLater(this);
       break;
     default: break;
   }
@@ -429,6 +425,7 @@ void TApplication::UnhookMainWindow(int id) {
 
 void TApplication::FormDestroyed(TCustomForm* f) noexcept {
   if (mainForm_ == f) mainForm_ = nullptr;
+  ForgetRelease(f);
 }
 
 void TApplication::HandleException(TObject* sender, std::exception_ptr e) noexcept {
@@ -461,6 +458,7 @@ void TApplication::ShowException(std::exception_ptr e) noexcept {
 
 LRESULT CALLBACK TApplication::AppWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   TApplication& app = Application();
+  if (MissingMessagePointer(msg, lp)) return 0;
   if (app.handle_ == nullptr || app.handle_ != hwnd) return ::DefWindowProcW(hwnd, msg, wp, lp);
   try {
     return app.AppMessage(msg, wp, lp);
@@ -498,11 +496,17 @@ LRESULT TApplication::AppMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return ::DefWindowProcW(handle_, msg, wp, lp);
 }
 
-struct SyncRequest {
+struct TApplication::SyncRequest {
   const std::function<void()>* fn;
   HANDLE done;
   std::exception_ptr error;
 };
+
+WPARAM TApplication::NewToken() noexcept {
+  // Never 0, so a message without a token is never mistaken for one.
+  if (++lastToken_ == 0) ++lastToken_;
+  return lastToken_;
+}
 
 LRESULT CALLBACK TApplication::UtilityWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -513,18 +517,11 @@ LRESULT CALLBACK TApplication::UtilityWndProc(HWND hwnd, UINT msg, WPARAM wp, LP
         Application().HandleCurrentException(nullptr);
       }
       return 0;
-    case WM_MQ_SYNCHRONIZE: {
-      auto* req = reinterpret_cast<SyncRequest*>(wp);
-      try {
-        (*req->fn)();
-      } catch (...) {
-        req->error = std::current_exception();
-      }
-      ::SetEvent(req->done);
+    case WM_MQ_SYNCHRONIZE:
+      Application().RunSynchronized(wp);
       return 0;
-    }
     case WM_MQ_RELEASE:
-      FreeComponent(reinterpret_cast<TComponent*>(lp));
+      Application().ReleasePending(wp);
       return 0;
     default:
       return ::DefWindowProcW(hwnd, msg, wp, lp);
@@ -539,10 +536,61 @@ void TApplication::SynchronizeCall(const std::function<void()>& fn) {
   UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!done) throw std::runtime_error("Cannot create an event");
   SyncRequest req{&fn, done.Get(), nullptr};
-  if (!::PostMessageW(utility_, WM_MQ_SYNCHRONIZE, reinterpret_cast<WPARAM>(&req), 0))
+  WPARAM token;
+  {
+    std::lock_guard lock(pendingLock_);
+    token = NewToken();
+    pendingSync_.emplace(token, &req);
+  }
+  if (!::PostMessageW(utility_, WM_MQ_SYNCHRONIZE, token, 0)) {
+    std::lock_guard lock(pendingLock_);
+    pendingSync_.erase(token);
     throw std::runtime_error("Cannot reach the main thread");
+  }
   ::WaitForSingleObject(done.Get(), INFINITE);
   if (req.error) std::rethrow_exception(req.error);
+}
+
+void TApplication::RunSynchronized(WPARAM token) {
+  SyncRequest* req = nullptr;
+  {
+    std::lock_guard lock(pendingLock_);
+    const auto it = pendingSync_.find(token);
+    if (it == pendingSync_.end()) return;
+    req = it->second;
+    pendingSync_.erase(it);
+  }
+  try {
+    (*req->fn)();
+  } catch (...) {
+    req->error = std::current_exception();
+  }
+  ::SetEvent(req->done);
+}
+
+void TApplication::ReleaseLater(TComponent* component) {
+  for (const auto& [token, waiting] : pendingRelease_)
+    if (waiting == component) return;
+  WPARAM token;
+  {
+    std::lock_guard lock(pendingLock_);
+    token = NewToken();
+  }
+  pendingRelease_.emplace_back(token, component);
+  if (!::PostMessageW(UtilityWindow(), WM_MQ_RELEASE, token, 0)) pendingRelease_.pop_back();
+}
+
+void TApplication::ForgetRelease(TComponent* component) noexcept {
+  std::erase_if(pendingRelease_, [component](const auto& entry) { return entry.second == component; });
+}
+
+void TApplication::ReleasePending(WPARAM token) {
+  const auto it = std::find_if(pendingRelease_.begin(), pendingRelease_.end(),
+                               [token](const auto& entry) { return entry.first == token; });
+  if (it == pendingRelease_.end()) return;
+  TComponent* component = it->second;
+  pendingRelease_.erase(it);
+  FreeComponent(component);
 }
 
 void RegisterGuiClasses() {

@@ -8,8 +8,10 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "gui/Controls_win.h"
@@ -188,8 +190,19 @@ class TApplication : public TComponent {
 
   // Runs fn on the main thread and waits for it (TThread::Synchronize).
   void SynchronizeCall(const std::function<void()>& fn);
+  // Frees a component once the messages now waiting have been handled (a form closing with
+  // caFree). Asking again for one already waiting does nothing; a component freed meanwhile
+  // by other means is forgotten (ForgetRelease).
+  void ReleaseLater(TComponent* component);
+  void ForgetRelease(TComponent* component) noexcept;
 
  private:
+  struct SyncRequest;
+  // The private messages carry only a token, looked up in these tables of pending work: a
+  // token that is not there (another program's message, or one handled already) does nothing.
+  WPARAM NewToken() noexcept;
+  void RunSynchronized(WPARAM token);
+  void ReleasePending(WPARAM token);
   static LRESULT CALLBACK AppWndProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK UtilityWndProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT AppMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -204,6 +217,10 @@ class TApplication : public TComponent {
   std::vector<std::pair<int, TWindowHook>> hooks_;
   int nextHook_ = 1;
   std::vector<HWND> hintWindows_;
+  std::mutex pendingLock_;  // the token counter and the hand-overs, which workers add to
+  WPARAM lastToken_ = 0;
+  std::unordered_map<WPARAM, SyncRequest*> pendingSync_;
+  std::vector<std::pair<WPARAM, TComponent*>> pendingRelease_;  // main thread only
 };
 
 // The one application object of the process.
@@ -219,8 +236,9 @@ Owned<F> CreateOwnedForm(A&&... args) {
 }
 
 // The private messages the framework uses on its own windows.
-constexpr UINT WM_MQ_SYNCHRONIZE = WM_APP + 0x3F00;  // wp: request pointer
+constexpr UINT WM_MQ_SYNCHRONIZE = WM_APP + 0x3F00;  // wp: token of a pending hand-over
 constexpr UINT WM_MQ_FONTCHANGED = WM_APP + 0x3F01;
+constexpr UINT WM_MQ_RELEASE = WM_APP + 0x3F02;  // wp: token of a pending release
 
 // Registers the framework's component classes (TLabel, TImage, TTimer, ...) for form
 // descriptions. Idempotent; Application().Initialize() calls it.

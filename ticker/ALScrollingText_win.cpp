@@ -29,6 +29,11 @@ void TALScrollingText::SetText(const std::string& text) {
   AccessibleNameChanged();
 }
 
+void TALScrollingText::RestartPass() {
+  offset_ = StartOffset(textDirection_, Width(), strip_.Width());
+  Invalidate();
+}
+
 void TALScrollingText::SetSpeed(int ms) {
   if (ms == speed_) return;
   speed_ = ms;

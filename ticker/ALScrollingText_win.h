@@ -50,6 +50,10 @@ class TALScrollingText : public TGraphicControl {
 
   TNotifyEvent OnTextScrolled;
 
+  // Starts the current text's pass again from its beginning (the text about to enter at the
+  // leading edge). Setting Text alone keeps the offset.
+  void RestartPass();
+
   // The timer tick: moves the offset, raises OnTextScrolled after a complete pass and
   // paints at once. Does nothing while the control is disabled or paused.
   void Step();

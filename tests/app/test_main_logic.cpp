@@ -1,6 +1,8 @@
 // The main window's decisions against a feed and a window that only record what happens.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "app/MainLogic.h"
@@ -47,9 +49,10 @@ class FakeFeed final : public IFeedState {
 
 class FakeView final : public IMainView {
  public:
-  void SetTicker(const std::string& text, const std::string& hint) override {
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) override {
     tickerText = text;
     tickerHint = hint;
+    tickerPass = pass;
     calls.push_back("ticker");
   }
   void SetTitle(const std::string& caption, const std::string& hint) override {
@@ -72,6 +75,7 @@ class FakeView final : public IMainView {
   void StartLoader() override { calls.push_back("start"); }
 
   std::string tickerText = std::string(kLoadingText), tickerHint;
+  std::optional<TTickerPass> tickerPass;
   std::string titleCaption = std::string(kAppTitle), titleHint;
   std::vector<std::string> calls;
   std::vector<std::string> opened;
@@ -213,6 +217,35 @@ TEST_F(Flow, StepsDuringADownloadMoveTheFeedButNotTheTicker) {
   flow.LoaderFinished();  // the download failed and left the items as they were
   EXPECT_FALSE(flow.Loading());
   EXPECT_EQ(view.tickerText, "3/3 Title 3");
+}
+
+TEST_F(Flow, ANewItemStartsItsPassAndTheSameItemKeepsItsPlace) {
+  constexpr auto kRestart = TTickerPass::Restart, kKeep = TTickerPass::Keep;
+  auto renamed = Items(3);
+  renamed[0].title = "Title 1, updated";
+  struct Step {
+    const char* what;
+    std::function<void(Flow&)> run;
+    TTickerPass pass;
+  };
+  const Step steps[] = {
+      {"first download", [](Flow& f) { f.Download(Items(3)); }, kRestart},
+      {"reload, same first item", [](Flow& f) { f.Download(Items(3)); }, kKeep},
+      {"reload, one item more", [](Flow& f) { f.Download(Items(4)); }, kKeep},
+      {"next", [](Flow& f) { f.flow.NextClicked(); }, kRestart},
+      {"previous", [](Flow& f) { f.flow.PreviousClicked(); }, kRestart},
+      {"previous on the first item", [](Flow& f) { f.flow.PreviousClicked(); }, kRestart},
+      {"completed pass", [](Flow& f) { f.flow.TextScrolled(); }, kRestart},
+      {"reload back on the first item", [](Flow& f) { f.Download(Items(3)); }, kRestart},
+      {"reload, first item retitled", [&](Flow& f) { f.Download(renamed); }, kRestart},
+      {"failed reload", [](Flow& f) { f.Download({}); }, kRestart},
+      {"failed again", [](Flow& f) { f.Download({}); }, kKeep},
+  };
+  for (const Step& s : steps) {
+    view.tickerPass.reset();
+    s.run(*this);
+    EXPECT_EQ(view.tickerPass, s.pass) << s.what;
+  }
 }
 
 TEST_F(Flow, EndOfDownloadSetsTitleThenLayoutThenTicker) {

@@ -245,9 +245,23 @@ TEST(SettingsSave, StateWritesUrlIntervalAndUserAddressesOnly) {
   EXPECT_EQ(file.Log(), (std::vector<std::string>{
                             "Global/Url=https://cur.example/rss",
                             "Global/Reload_Time=7",
+                            "erase Custom Urls",
+                            "Custom Urls/Disabled=1",
                             "Custom Urls/Url_0=A",
                             "Custom Urls/Url_1=B",
                         }));
+}
+
+TEST(SettingsSave, HandEditedUserSectionKeepsOneCopyAcrossExits) {
+  FakeProfile file;
+  // A person added a feed under a key of their own choosing.
+  file.Line("Custom Urls", "Disabled", "").Line("Custom Urls", "Url_0", "A").Line("Custom Urls", "Mine", "B");
+  for (int exit = 0; exit < 3; ++exit) {
+    const TSettings s = LoadSettings(file, kDefault);
+    SaveState(file, s.Url, s.ReloadIntervalMs, s.CustomLinks);
+  }
+  EXPECT_EQ(file.ReadSectionLines("Custom Urls"),
+            (std::vector<std::string>{"Disabled=", "Url_0=A", "Url_1=B"}));
 }
 
 TEST(SettingsSave, ConfigurationWritesInItsOrder) {
@@ -292,9 +306,9 @@ TEST(SettingsSave, SystemColourIsWrittenAsSignedDecimalAndReadBack) {
 
 TEST(SettingsSave, RefusedWriteStopsWithThePathInTheMessage) {
   // Refusing the n-th write: that write and every later one are missing.
-  const std::vector<std::string> all = {"Global/Url=U", "Global/Reload_Time=5",
-                                        "Custom Urls/Url_0=A"};
-  for (int n = 0; n < 3; ++n) {
+  const std::vector<std::string> all = {"Global/Url=U", "Global/Reload_Time=5", "erase Custom Urls",
+                                        "Custom Urls/Disabled=", "Custom Urls/Url_0=A"};
+  for (int n = 0; n < 5; ++n) {
     FakeProfile file("D:\\ro\\app.config");
     file.RefuseAfter(n);
     try {

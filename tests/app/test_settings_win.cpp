@@ -167,6 +167,21 @@ TEST_F(WinSettings, UnwritableFolderGivesUnableToWrite) {
   EXPECT_EQ(ReadRaw(blocker), "x");
 }
 
+TEST_F(WinSettings, HandEditedUserSectionKeepsOneCopyAcrossExits) {
+  WriteRaw(Config(),
+           "[Global]\r\nUrl=https://cur.example/\r\n"
+           "[Custom Urls]\r\nDisabled=1\r\nUrl_0=https://a.example/\r\nmine=https://b.example/\r\n");
+  for (int exit = 0; exit < 3; ++exit) {
+    TWinProfileFile file(Config());
+    const TSettings s = LoadSettings(file, DefaultFeedUrl());
+    SaveState(file, s.Url, s.ReloadIntervalMs, s.CustomLinks);
+  }
+  TWinProfileFile file(Config());
+  EXPECT_EQ(file.ReadSectionLines("Custom Urls"),
+            (std::vector<std::string>{"Disabled=1", "Url_0=https://a.example/", "Url_1=https://b.example/"}));
+  EXPECT_EQ(file.ReadString("Global", "Url", ""), "https://cur.example/");
+}
+
 TEST_F(WinSettings, EveryCharacterSurvivesExitAndRestart) {
   const std::string url = "https://新闻.example/rss?q=中文&é=1";
   TRSSLinkList defaults;

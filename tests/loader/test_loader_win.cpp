@@ -113,7 +113,9 @@ class InternetSettings {
       ::RegDeleteValueW(key_, L"ProxyEnable");
     }
   }
-  void SetEnableText(const std::wstring& text) { SetString(L"ProxyEnable", text); }
+  void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    ::RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+  }
   void SetServer(std::optional<std::string> value) {
     if (value) {
       SetString(L"ProxyServer", ToWide(*value));
@@ -187,18 +189,41 @@ TEST(LoaderProxy, InternetSettingsDecideTheRoute) {
   }
 }
 
-TEST(LoaderProxy, ProxyEnableOfAnotherTypeFailsTheCreation) {
-  InternetSettings settings;
-  settings.SetEnableText(L"1");
-  settings.SetServer("127.0.0.1:8080");
-  TRSSHandler handler;
-  try {
-    TRssLoader* loader = new TRssLoader(handler);
-    loader->FreeOnTerminate = false;
-    delete loader;
-    FAIL() << "no error";
-  } catch (const EInternetSettingsError& e) {
-    EXPECT_STREQ(e.what(), "Invalid data type for 'ProxyEnable'");
+TEST(LoaderProxy, ValuesOfAnotherTypeMeanNoProxy) {
+  const DWORD one = 1;
+  const ULONGLONG wideOne = 1;
+  const wchar_t text[] = L"1";
+  struct Case {
+    const char* name;
+    const wchar_t* value;
+    DWORD type;
+    const void* data;
+    DWORD size;
+  };
+  const Case cases[] = {
+      {"ProxyEnable as a string", L"ProxyEnable", REG_SZ, text, sizeof text},
+      {"ProxyEnable as binary", L"ProxyEnable", REG_BINARY, &one, sizeof one},
+      {"ProxyEnable as a 64-bit integer", L"ProxyEnable", REG_QWORD, &wideOne, sizeof wideOne},
+      {"ProxyServer as an integer", L"ProxyServer", REG_DWORD, &one, sizeof one},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InternetSettings settings;
+    settings.SetEnable(1);
+    settings.SetServer("127.0.0.1:8080");
+    settings.SetRaw(c.value, c.type, c.data, c.size);
+    EXPECT_EQ(ReadInternetProxy(), TLoaderProxy{});
+    // The loader is made and fetches directly, as with no proxy settings at all.
+    LoopbackServer feed(Serve(Feed("Typed", 2)));
+    TRSSHandler handler;
+    handler.SetUrl(feed.Url("/typed.xml"));
+    auto* loader = new TRssLoader(handler);
+    EXPECT_EQ(loader->Client().AccessType(), wHttpAt_NO_PROXY);
+    std::atomic<int> ended{0};
+    loader->OnTerminate = [&ended](TObject*) { ++ended; };
+    loader->Start();
+    ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
+    EXPECT_EQ(handler.Items().Count(), 2);
   }
 }
 

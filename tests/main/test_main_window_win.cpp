@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/uMain.h"
@@ -200,12 +202,16 @@ TEST_F(MainWindow, ShowingTheWindowLoadsTheFeedAndTheButtonsStep) {
       {&TfrMain::lblTickerTextScrolled, "2/3 Harbour"}, {&TfrMain::imgPrevRssItemClick, "1/3 Storm"},
   };
   for (const Step& s : steps) {
+    // Each step comes in the middle of a pass; the chosen item enters at the right edge.
+    for (int i = 0; i < 150; ++i) f.lblTicker->Step();
     (f.*s.handler)(&f);
     EXPECT_EQ(f.lblTicker->Text(), s.text);
+    EXPECT_EQ(f.lblTicker->ScrollOffset(), 0) << s.text;
   }
 
   // A reload tick starts a download at once; while it runs the ticker keeps its text even
-  // when the user steps.
+  // when the user steps. The reload brings back the item shown, which keeps its place.
+  for (int i = 0; i < 200; ++i) f.lblTicker->Step();
   f.tmrReloadTimer(f.tmrReload);
   EXPECT_TRUE(f.Loading());
   f.imgNextRssItemClick(&f);
@@ -213,6 +219,7 @@ TEST_F(MainWindow, ShowingTheWindowLoadsTheFeedAndTheButtonsStep) {
   ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_EQ(f.lblTicker->Text(), "1/3 Storm");
+  EXPECT_LE(f.lblTicker->ScrollOffset(), -200);
 }
 
 TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
@@ -571,6 +578,57 @@ TEST_F(MainWindow, DisplayAndWorkAreaChangesLayTheStripOutAgain) {
   ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, kAnnounce);
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(f.imgNextRssItem->Left(), work.right - work.left - 16 - 10);
+}
+
+// A window whose layout fails the first time, which is while it is made.
+class TLayoutFailsOnce : public TfrMain {
+ public:
+  using TfrMain::TfrMain;
+  void LayoutTicker() override {
+    if (std::exchange(failNext_, false)) throw std::runtime_error("no layout");
+    TfrMain::LayoutTicker();
+  }
+
+ private:
+  bool failNext_ = true;
+};
+
+TEST_F(MainWindow, AFailedStartUpStepLeavesAWindowWhoseHandlersWork) {
+  WriteConfig("");
+  std::vector<std::string> errors;
+  Application().OnException = [&](TObject*, std::exception_ptr e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& x) {
+      errors.push_back(x.what());
+    }
+  };
+  Owned<TLayoutFailsOnce> f = CreateOwnedForm<TLayoutFailsOnce>();
+  Application().OnException = nullptr;
+  ASSERT_EQ(errors, std::vector<std::string>{"no layout"});
+
+  // The steps after the failing one never ran: no address, so a download ends at once.
+  f->imgNextRssItemClick(f.get());
+  f->imgPrevRssItemClick(f.get());
+  f->lblTickerTextScrolled(f->lblTicker);
+  f->lblTickerClick(f->lblTicker);
+  f->lblTitle_Click(f->lblTitle);
+  f->tmrReloadTimer(f->tmrReload);
+  ASSERT_TRUE(PumpUntil([&] { return !f->Loading(); }));
+  EXPECT_EQ(f->lblTicker->Text(), kNoFeedText);
+  EXPECT_EQ(f->lblTitle->Caption(), kNoFeedTitle);
+}
+
+TEST_F(MainWindow, BarMessagesWithoutTheirPointerAreIgnored) {
+  WriteConfig("");
+  TfrMain& f = Create();  // not shown: no download may outlive the window
+  RECT before{};
+  ::GetWindowRect(f.Handle(), &before);
+  for (UINT msg : {WM_MOVING, WM_SIZING, WM_GETMINMAXINFO, WM_NOTIFY})
+    EXPECT_EQ(::SendMessageW(f.Handle(), msg, WMSZ_BOTTOM, 0), 0) << msg;
+  RECT after{};
+  ::GetWindowRect(f.Handle(), &after);
+  EXPECT_TRUE(::EqualRect(&before, &after));
 }
 
 // Last: the end-of-session query ends the application's message loop.

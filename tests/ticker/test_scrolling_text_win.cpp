@@ -313,6 +313,25 @@ TEST_F(Fixture, ShorterTextReplacedMidPassEndsThePassAtTheNextStep) {
   EXPECT_EQ(ticker->ScrollOffset(), 0);
 }
 
+TEST_F(Fixture, RestartedPassBeginsAtTheLeadingEdgeInBothDirections) {
+  for (TTextDirection d : {TTextDirection::tdRightToLeft, TTextDirection::tdLeftToRight}) {
+    ticker->SetTextDirection(d);
+    ticker->SetText("a long text that is half way through the control");
+    for (int i = 0; i < 300; ++i) ticker->Step();
+    ticker->SetText("short");
+    ticker->RestartPass();
+    EXPECT_EQ(ticker->ScrollOffset(), StartOffset(d, 400, ticker->TextStrip().Width()));
+    // The whole pass of the new text follows: no event before its end.
+    int events = 0;
+    ticker->OnTextScrolled = [&](TObject*) { ++events; };
+    for (int i = 1; i < ticker->TextStrip().Width() - 400; ++i) ticker->Step();
+    EXPECT_EQ(events, 0);
+    ticker->Step();
+    EXPECT_EQ(events, 1);
+    ticker->OnTextScrolled = nullptr;
+  }
+}
+
 TEST_F(Fixture, SpeedZeroStopsTheTimerAndPixelJumpZeroHoldsTheText) {
   ticker->SetSpeed(30);
   EXPECT_TRUE(ticker->Timer().Running());

@@ -30,7 +30,7 @@ void TALScrollingText::SetText(const std::string& text) {
 }
 
 void TALScrollingText::RestartPass() {
-  offset_ = StartOffset(textDirection_, Width(), strip_.Width());
+  offset_ = StartOffset(textDirection_, Width(), stripWidth_);
   Invalidate();
 }
 

@@ -320,11 +320,11 @@ TEST_F(Fixture, RestartedPassBeginsAtTheLeadingEdgeInBothDirections) {
     for (int i = 0; i < 300; ++i) ticker->Step();
     ticker->SetText("short");
     ticker->RestartPass();
-    EXPECT_EQ(ticker->ScrollOffset(), StartOffset(d, 400, ticker->TextStrip().Width()));
+    EXPECT_EQ(ticker->ScrollOffset(), StartOffset(d, 400, ticker->StripWidth()));
     // The whole pass of the new text follows: no event before its end.
     int events = 0;
     ticker->OnTextScrolled = [&](TObject*) { ++events; };
-    for (int i = 1; i < ticker->TextStrip().Width() - 400; ++i) ticker->Step();
+    for (int i = 1; i < ticker->StripWidth() - 400; ++i) ticker->Step();
     EXPECT_EQ(events, 0);
     ticker->Step();
     EXPECT_EQ(events, 1);

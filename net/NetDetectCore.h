@@ -29,6 +29,8 @@ class TDetectorState {
   // While the latest probe still runs the tick is skipped, so results never arrive out of
   // order and no stale one can flip the status back.
   bool TickStartsProbe();
+  // The probe of the last tick could not be started: the next tick tries again.
+  void ProbeNotStarted() noexcept { running_ = false; }
   // The latest probe has finished with `connected`: the new status when it differs from the
   // one held, nothing otherwise. The status is taken in either case.
   std::optional<bool> ProbeFinished(bool connected);

@@ -29,7 +29,13 @@ void TQNetDetect::SetInterval(int ms) { timer_->SetInterval(static_cast<unsigned
 
 void TQNetDetect::TimerTick() {
   if (!state_.TickStartsProbe()) return;
-  auto probe = std::make_unique<TConnCheckThread>(address_, kDetectorAddressMode, cancelTimeMs_, port_);
+  std::unique_ptr<TConnCheckThread> probe;
+  try {
+    probe = std::make_unique<TConnCheckThread>(address_, kDetectorAddressMode, cancelTimeMs_, port_);
+  } catch (...) {
+    state_.ProbeNotStarted();  // no thread to be had now; not a reason to stop probing
+    throw;
+  }
   probe->OnTerminate = [link = link_](TObject* sender) {
     if (link->detector) link->detector->ProbeFinished(static_cast<TConnCheckThread&>(*sender));
   };

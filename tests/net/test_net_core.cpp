@@ -187,6 +187,10 @@ TEST(DetectorState, ATickWhileTheProbeRunsStartsNone) {
   EXPECT_FALSE(s.TickStartsProbe());
   EXPECT_EQ(s.ProbeFinished(true), std::optional<bool>(true));
   EXPECT_TRUE(s.TickStartsProbe());
+  // A probe that could not be started leaves the status and lets the next tick try.
+  s.ProbeNotStarted();
+  EXPECT_TRUE(s.Connected());
+  EXPECT_TRUE(s.TickStartsProbe());
 }
 
 }  // namespace

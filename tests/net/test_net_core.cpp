@@ -51,20 +51,6 @@ TEST(ProbeAddress, KeepsModeMinusOneOctetsAndDrawsTheRest) {
   }
 }
 
-TEST(ProbeAddress, RealDrawsStayInsideTheNetwork) {
-  for (int i = 0; i < 200; ++i) {
-    const std::string a = BuildProbeAddress("10.20.30.40", 3);
-    const std::optional<std::uint32_t> v = ParseIPv4(a);
-    ASSERT_TRUE(v) << a;
-    EXPECT_EQ(*v >> 16, 0x0A14u) << a;
-    for (int shift : {0, 8}) {
-      const unsigned octet = (*v >> shift) & 0xFF;
-      EXPECT_GE(octet, 1u) << a;
-      EXPECT_LE(octet, 253u) << a;
-    }
-  }
-}
-
 TEST(ProbeResult, MapsEachOutcome) {
   const struct {
     TConnectStep step;
@@ -92,13 +78,9 @@ struct ScriptedSocket : IProbeSocket {
   std::uint64_t* now = nullptr;
   std::uint32_t wakeAfter = 0xFFFFFFFF;
   std::vector<std::uint32_t> waited;
-  std::uint32_t connectedTo = 0;
 
   bool Open() override { return opens; }
-  TConnectStep Connect(std::uint32_t address, std::uint16_t) override {
-    connectedTo = address;
-    return first;
-  }
+  TConnectStep Connect(std::uint32_t, std::uint16_t) override { return first; }
   TConnectStep Wait(std::uint32_t ms) override {
     waited.push_back(ms);
     *now += std::min(ms, wakeAfter);
@@ -142,19 +124,6 @@ TEST(Probe, EndsAtTheDeadlineWithTheAttemptsOutcome) {
     EXPECT_EQ(s.waited, c.waited) << c.name;
     EXPECT_LE(now, 6000u) << c.name;
   }
-}
-
-TEST(Probe, AnAddressThatIsNotIPv4IsNotConnectedAndOpensNothing) {
-  std::uint64_t now = 0;
-  ScriptedSocket s;
-  s.opens = false;  // Open would make the probe fail too; the address must stop it first
-  s.first = {TConnectStep::Accepted, 0};
-  s.now = &now;
-  EXPECT_FALSE(ProbeWith(s, "example.org", 80, 1000, [&] { return now; }));
-  EXPECT_EQ(s.connectedTo, 0u);
-  s.opens = true;
-  EXPECT_TRUE(ProbeWith(s, "192.0.2.7", 80, 1000, [&] { return now; }));
-  EXPECT_EQ(s.connectedTo, 0xC0000207u);
 }
 
 TEST(DetectorSettings, SmallValuesLeaveTheCurrentOne) {

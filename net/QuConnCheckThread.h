@@ -2,6 +2,7 @@
 // suspended; frees itself when it has finished and its end has been handled.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 

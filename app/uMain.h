@@ -20,6 +20,7 @@
 #include "feeds/uRSSHandler.h"
 #include "gui/StdCtrls_win.h"
 #include "image/PngImage_win.h"
+#include "net/QNetDetect.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/EsTile_win.h"
 
@@ -51,9 +52,9 @@ class TfrMain : public TAppBar {
   TPngImageCollection* pngImages = nullptr;
   TTimer* tmrReload = nullptr;
   TSWResChange* ResChanger = nullptr;
+  TQNetDetect* netDetect = nullptr;
   // Joined by later work: sysTray (TCHTrayIcon, popup menu pmTray), pmRSS and pmTray
-  // (TBcBarPopupMenu, with the submenu mnuRSSFeeds), netDetect (TQNetDetect) and hintStart
-  // (TALHintBalloonControl).
+  // (TBcBarPopupMenu, with the submenu mnuRSSFeeds) and hintStart (TALHintBalloonControl).
 
   // --- State.
   bool FirstRun() const { return flow_ ? flow_->FirstRun() : true; }
@@ -88,6 +89,8 @@ class TfrMain : public TAppBar {
   void imgStartClick(TObject* Sender);
   void tmrReloadTimer(TObject* Sender);
   void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+  // The network is back (or gone): an idle, empty feed is loaded at once.
+  void netDetectConnectionStatusChanged(TObject* Sender, bool isConnected);
   // The tray menu's close command: ends the application and closes the window. Until the
   // tray menu exists, only the end-of-session query runs it.
   void mnuCloseClick(TObject* Sender);

@@ -13,6 +13,7 @@ void RegisterMainWindowClasses() {
   RegisterImageClasses();
   RegisterTickerClasses();
   RegisterBarClasses();
+  RegisterNetClasses();
 }
 
 // The current feed as the flow sees it.
@@ -74,6 +75,7 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   Handler("imgStartClick", this, &TfrMain::imgStartClick);
   Handler("tmrReloadTimer", this, &TfrMain::tmrReloadTimer);
   Handler("ResChangerResChanged", this, &TfrMain::ResChangerResChanged);
+  Handler("netDetectConnectionStatusChanged", this, &TfrMain::netDetectConnectionStatusChanged);
 
   DeclareField("imgBckg", imgBckg);
   DeclareField("lblTicker", lblTicker);
@@ -84,6 +86,7 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   DeclareField("pngImages", pngImages);
   DeclareField("tmrReload", tmrReload);
   DeclareField("ResChanger", ResChanger);
+  DeclareField("netDetect", netDetect);
 
   // The feed and the flow exist before any start-up step runs, so a step that fails leaves
   // a window whose clicks, passes, timers and loaders still find them.
@@ -368,5 +371,9 @@ void TfrMain::tmrReloadTimer(TObject*) {
 }
 
 void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
+
+void TfrMain::netDetectConnectionStatusChanged(TObject*, bool isConnected) {
+  if (flow_) flow_->ConnectionStatusChanged(isConnected);
+}
 
 }  // namespace mq

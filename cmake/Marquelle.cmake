@@ -33,14 +33,16 @@ function(mq_add_executable name)
   target_link_libraries(${name} PRIVATE mq_options ${A_LIBS})
 endfunction()
 
-# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d] [DESKTOP]):
-# one GoogleTest executable, run by ctest as one test. DESKTOP marks a suite that shows
+# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d] [DESKTOP]
+#             [WRAPPER script]):
+# one GoogleTest executable, run by ctest as one test. WRAPPER runs it through a script
+# (given the emulator and the program) that prepares its surroundings, a proxy or routes. DESKTOP marks a suite that shows
 # windows on the shared test desktop or moves its mouse pointer: no two such suites run at
 # the same time, since one's windows would lie under the other's pointer. Under the windows preset ctest runs
 # it through the Wine emulator inside the test sandbox. Each run writes a GoogleTest XML
 # report into MQ_TEST_RESULTS, which the test command adds up.
 function(mq_add_test name)
-  cmake_parse_arguments(A "DESKTOP" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "DESKTOP" "TIMEOUT;WORKING_DIRECTORY;WRAPPER" "SOURCES;LIBS" ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
@@ -49,7 +51,13 @@ function(mq_add_test name)
   endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE mq_options ${A_LIBS} GTest::gmock GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+  if(A_WRAPPER)
+    # The emulator applies only where the command is the target itself.
+    add_test(NAME ${name} COMMAND ${A_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>
+             WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+  else()
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+  endif()
   # GoogleTest on Windows takes a path without a drive letter as relative; under Wine the
   # Unix root is drive Z:.
   set(report ${MQ_TEST_RESULTS}/${name}.xml)

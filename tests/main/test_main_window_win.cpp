@@ -83,6 +83,10 @@ TEST_F(MainWindow, ComponentsComeFromTheDescription) {
   ASSERT_NE(f.pngImages, nullptr);
   ASSERT_NE(f.tmrReload, nullptr);
   ASSERT_NE(f.ResChanger, nullptr);
+  ASSERT_NE(f.netDetect, nullptr);
+  EXPECT_EQ(f.netDetect->CancelTimeMs(), 1000);
+  EXPECT_EQ(f.netDetect->Interval(), 5000);
+  EXPECT_TRUE(f.netDetect->OnConnectionStatusChanged);
 
   EXPECT_EQ(f.Color(), static_cast<TColor>(0x009A9A9A));
   EXPECT_EQ(f.Font().Name(), "宋体");
@@ -236,6 +240,39 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   EXPECT_EQ(f.lblTitle->Hint(), "");
   EXPECT_EQ(f.lblTicker->Text(), "现在无法从当前地址获取 feeds!");
   EXPECT_EQ(f.lblTicker->Hint(), "无效 url 或服务器无响应!");
+}
+
+TEST_F(MainWindow, TheNetworkComingBackLoadsAnEmptyIdleFeedAtOnce) {
+  // The sandbox has no route to the probe address: the detector starts not connected. Moved
+  // to 127.0.0.1 (port 80 refuses), its next probe reports the network back.
+  const std::string empty = R"(<?xml version="1.0"?><rss version="2.0"><channel><title>E</title></channel></rss>)";
+  bool withItems = false;
+  LoopbackServer server([&](const LoopbackServer::Request&) { return Reply{200, "OK", {}, withItems ? kFeed : empty}; });
+  WriteConfig("[Global]\r\nUrl=" + server.Url("/feed.xml") + "\r\n");
+  TfrMain& f = Create();
+  ASSERT_FALSE(f.netDetect->Connected());
+  f.Show();
+  ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
+  ASSERT_EQ(f.Feed()->Items().Count(), 0);
+  ASSERT_EQ(server.Requests().size(), 1u);
+
+  withItems = true;
+  const auto probe = [&](const char* address) {
+    f.netDetect->SetProbeAddress(address);
+    f.netDetect->TimerTick();
+    ASSERT_TRUE(PumpUntil([&] { return !f.netDetect->ProbeRunning(); }));
+  };
+  probe("127.0.0.1");
+  EXPECT_TRUE(f.netDetect->Connected());
+  ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() == 2 && !f.Loading(); }));
+  EXPECT_EQ(f.lblTicker->Text(), "1/3 Storm");
+  EXPECT_TRUE(f.tmrReload->Running());
+
+  // With items shown, the network going and coming back starts nothing.
+  probe("192.0.2.1");
+  probe("127.0.0.1");
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(server.Requests().size(), 2u);
 }
 
 // The error boxes of this thread that are open now.

@@ -212,6 +212,13 @@ std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter
     return done(TCodePage::Utf16BE);
   }
 
+  // JSON is UTF-8 by definition: a text that starts (after blanks) with "{" is handed over as
+  // it is, and the JSON reader refuses it when it is not well-formed UTF-8.
+  if (const size_t first = bytes.find_first_not_of(" \t\r\n"); first != std::string_view::npos && bytes[first] == '{') {
+    out.assign(bytes);
+    return done(TCodePage::Utf8);
+  }
+
   TCodePage declared;
   if (CodePageFromName(DeclaredEncoding(bytes), declared)) {
     // A document whose declaration could be read as 8-bit text is not UTF-16, whatever it says.

@@ -49,6 +49,7 @@ std::string FeedToJson(const TRSSHandler& handler, const TFeedJsonOptions& optio
   std::string out = "{\n";
   Member(out, "  ", "file", options.file);
   out += "  \"codePage\": " + std::to_string(options.codePage) + ",\n";
+  Member(out, "  ", "kind", options.kind);
   if (!options.error.empty()) Member(out, "  ", "error", options.error);
   Member(out, "  ", "title", shown(handler.Title()));
   Member(out, "  ", "link", handler.Link());

@@ -67,6 +67,7 @@ size_t DeclarationEnd(std::string_view text, size_t lt) {
 
 struct TTag {
   std::string_view name;
+  std::string_view attributes;  // the text between the name and the closing ">"
   bool endTag = false;
   bool emptyTag = false;  // written "<name .../>"
 };
@@ -114,6 +115,7 @@ class TTagScanner {
     const size_t gt = TagEnd(text_, nameEnd);
     if (gt == npos) return false;
     tag.name = text_.substr(nameStart, nameEnd - nameStart);
+    tag.attributes = text_.substr(nameEnd, gt - nameEnd);
     tag.emptyTag = text_[gt - 1] == '/';
     pos_ = gt + 1;
     return true;
@@ -269,7 +271,93 @@ size_t DecodeNamedRef(std::string_view text, size_t at, std::string& out) {
   return npos;
 }
 
+// The value of the attribute `name` in a start tag's attribute text, into `value`; false
+// when the tag has no such attribute.
+bool FindAttribute(std::string_view attributes, std::string_view name, std::string_view& value) {
+  size_t i = 0;
+  while (i < attributes.size()) {
+    while (i < attributes.size() && IsBlank(attributes[i])) ++i;
+    const size_t nameStart = i;
+    while (i < attributes.size() && !IsBlank(attributes[i]) && attributes[i] != '=') ++i;
+    const std::string_view attrName = attributes.substr(nameStart, i - nameStart);
+    while (i < attributes.size() && IsBlank(attributes[i])) ++i;
+    if (i >= attributes.size() || attributes[i] != '=') {
+      if (i == nameStart) ++i;  // a stray character: step over it
+      continue;
+    }
+    ++i;
+    while (i < attributes.size() && IsBlank(attributes[i])) ++i;
+    if (i >= attributes.size()) return false;
+    const char quote = attributes[i];
+    size_t valueStart = i, valueEnd;
+    if (quote == '"' || quote == '\'') {
+      valueStart = i + 1;
+      valueEnd = FindChar(attributes, quote, valueStart);
+      if (valueEnd == npos) return false;
+      i = valueEnd + 1;
+    } else {
+      while (i < attributes.size() && !IsBlank(attributes[i])) ++i;
+      valueEnd = i;
+    }
+    if (attrName == name) {
+      value = attributes.substr(valueStart, valueEnd - valueStart);
+      return true;
+    }
+  }
+  return false;
+}
+
+constexpr std::string_view kAtom10Namespace = "http://www.w3.org/2005/Atom";
+constexpr std::string_view kAtom03Namespace = "http://purl.org/atom/ns#";
+
+// A root "feed" or "prefix:feed" whose prefix is bound to the Atom 1.0 or 0.3 namespace on
+// the root itself (where every Atom document binds it).
+bool IsAtomRoot(const TTag& root) {
+  if (root.endTag || root.emptyTag || LocalPart(root.name) != "feed") return false;
+  const size_t colon = root.name.find(':');
+  std::string declaration = "xmlns";
+  if (colon != npos) declaration.append(":").append(root.name.substr(0, colon));
+  std::string_view ns;
+  if (!FindAttribute(root.attributes, declaration, ns)) return false;
+  while (!ns.empty() && IsBlank(ns.back())) ns.remove_suffix(1);
+  while (!ns.empty() && IsBlank(ns.front())) ns.remove_prefix(1);
+  return ns == kAtom10Namespace || ns == kAtom03Namespace;
+}
+
+bool IsJsonStart(std::string_view text) {
+  size_t i = 0;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  return i < text.size() && text[i] == '{';
+}
+
 }  // namespace
+
+TFeedKind DetectFeedKind(std::string_view text) {
+  if (IsJsonStart(text)) return TFeedKind::JsonFeed;
+  TTagScanner scanner(text);
+  TTag root;
+  if (!scanner.Next(root)) return TFeedKind::None;
+  if (IsAtomRoot(root)) {
+    for (TTag tag; scanner.Next(tag);) {
+      if (tag.endTag && tag.name == root.name) return TFeedKind::Atom;
+    }
+    return TFeedKind::None;  // the root never ends
+  }
+  if (!IsFeedText(text)) return TFeedKind::None;
+  return EqualsIgnoringCase(root.name, "RSS") ? TFeedKind::Rss : TFeedKind::Rdf;
+}
+
+std::string_view FeedKindName(TFeedKind kind) noexcept {
+  switch (kind) {
+    case TFeedKind::Rss: return "rss";
+    case TFeedKind::Rdf: return "rdf";
+    case TFeedKind::Atom: return "atom";
+    case TFeedKind::JsonFeed: return "json";
+    case TFeedKind::None: break;
+  }
+  return "none";
+}
 
 bool IsFeedText(std::string_view text) {
   TTagScanner scanner(text);

@@ -15,6 +15,16 @@ namespace mq {
 // "rdf:Seq" inside an RSS 1.0 channel, are not taken for the root's markers.
 bool IsFeedText(std::string_view text);
 
+enum class TFeedKind { None, Rss, Rdf, Atom, JsonFeed };
+
+// What kind of feed the text holds, by its start: a JSON Feed candidate when the first
+// non-blank character is "{" (its version is checked once it is read); Atom when the root is
+// "feed" or "prefix:feed" bound, on the root, to the Atom 1.0 or 0.3 namespace, and the root
+// ends; RSS or RDF as IsFeedText decides. None for anything else.
+TFeedKind DetectFeedKind(std::string_view text);
+// "rss", "rdf", "atom", "json" or "none".
+std::string_view FeedKindName(TFeedKind kind) noexcept;
+
 // Prepares an accepted feed text for the XML document, in one pass from the start: comments
 // are deleted, each CDATA section becomes its content as escaped text (so markup inside it
 // stays text), other declarations such as a document type (with its internal subset) are

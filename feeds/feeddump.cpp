@@ -1,5 +1,6 @@
 // feeddump: loads one feed file the way the program loads a download, and prints what the
-// handler made of it as one JSON object on standard output.
+// handler made of it as one JSON object on standard output, the same for RSS, RDF, Atom and
+// JSON Feed documents, with the kind named in "kind".
 //
 //   feeddump [--raw] FILE
 //
@@ -73,16 +74,17 @@ int main(int argc, char** argv) {
   TRSSHandler handler(&reporter);
   handler.ClearItems();
   std::string failure;
-  if (!IsFeedText(text)) {
-    failure = "not an RSS or RDF document";
+  handler.LoadFromText(text);
+  if (handler.Kind() == TFeedKind::None) {
+    failure = handler.LastError().empty() ? "not an RSS, RDF, Atom or JSON Feed document" : handler.LastError();
   } else {
-    handler.LoadFromText(text);
     failure = reporter.failure;
   }
   TFeedJsonOptions options;
   options.file = path;
   options.codePage = static_cast<unsigned>(used);
   options.error = failure;
+  options.kind = FeedKindName(handler.Kind());
   options.decodeRefs = !raw;
   const std::string out = FeedToJson(handler, options);
   std::fwrite(out.data(), 1, out.size(), stdout);

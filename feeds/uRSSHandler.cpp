@@ -1,8 +1,12 @@
 #include "feeds/uRSSHandler.h"
 
 #include <exception>
+#include <initializer_list>
+#include <optional>
 
 #include "feeds/FeedText.h"
+#include "feeds/FeedUrl.h"
+#include "feeds/JsonFeedReader.h"
 
 namespace mq {
 
@@ -120,6 +124,116 @@ std::unique_ptr<TRSSItem> ReadItem(const TALXMLNode& node) noexcept {
   }
 }
 
+// Plain text made safe for SetTitle and SetDescription: "&", "<" and "|" are written as
+// references, so no tag is stripped and no "|" breaks the line; the display's DecodeCharRefs
+// gives the text back as it was.
+std::string PlainAsMarkup(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '|': out += "&#124;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// The first line of a cleaned text, for an item that has no title of its own.
+std::string_view FirstLine(std::string_view cleaned) {
+  return cleaned.substr(0, cleaned.find_first_of("\r\n"));
+}
+
+// The prefix ("a:" or empty) of an Atom document's element names, taken from its root.
+std::string AtomPrefix(const TALXMLNode& root) {
+  const std::string& name = root.NodeName();
+  const size_t colon = name.find(':');
+  return colon == std::string::npos ? std::string() : name.substr(0, colon + 1);
+}
+
+// An Atom text construct as markup for SetTitle and SetDescription: "html" (and 0.3's
+// escaped mode) is markup already; "xhtml" gives its div's content with the tags written
+// back; "text" is taken as it is.
+std::string AtomTextMarkup(const TALXMLNode& field) {
+  const std::optional<std::string> type = field.Attributes("type");
+  const std::optional<std::string> mode = field.Attributes("mode");
+  if ((type && (*type == "html" || *type == "text/html")) || (mode && *mode == "escaped"))
+    return FieldText(field, true);
+  if ((type && (*type == "xhtml" || *type == "application/xhtml+xml")) || (mode && *mode == "xml")) {
+    if (const TALXMLNodeList* children = field.RawChildNodes()) {
+      for (int i = 0; i < children->Count(); ++i) {
+        const TALXMLNode* child = children->Get(i);
+        if (child->NodeType() == ntElement && child->LocalName() == "div") return FieldText(*child, true);
+      }
+    }
+    return FieldText(field, true);
+  }
+  return PlainAsMarkup(FieldText(field, false));
+}
+
+// The address `node`'s xml:base makes of `base` (the base itself without one).
+std::string WithXmlBase(const std::string& base, const TALXMLNode& node) {
+  const std::optional<std::string> xmlBase = node.Attributes("xml:base");
+  return xmlBase ? ResolveUrl(base, *xmlBase) : base;
+}
+
+bool IsAlternateRel(const std::optional<std::string>& rel) {
+  return !rel || *rel == "alternate" || *rel == "http://www.iana.org/assignments/relation/alternate";
+}
+
+// The address of an Atom element's alternate link (no rel, or rel="alternate"), preferring
+// one with type="text/html", resolved against `base`; empty when there is none.
+std::string AtomLink(const TALXMLNode& parent, const std::string& prefix, const std::string& base) {
+  const TALXMLNodeList* children = parent.RawChildNodes();
+  if (!children) return {};
+  const std::string name = prefix + "link";
+  const TALXMLNode* chosen = nullptr;
+  for (int i = 0; i < children->Count(); ++i) {
+    const TALXMLNode* child = children->Get(i);
+    if (child->NodeType() != ntElement || child->NodeName() != name) continue;
+    if (!IsAlternateRel(child->Attributes("rel")) || !child->Attributes("href")) continue;
+    const std::optional<std::string> type = child->Attributes("type");
+    if (type && *type == "text/html") {
+      chosen = child;
+      break;
+    }
+    if (!chosen) chosen = child;
+  }
+  if (!chosen) return {};
+  return ResolveUrl(WithXmlBase(base, *chosen), *chosen->Attributes("href"));
+}
+
+// The first of the named Atom fields that the element has.
+const TALXMLNode* FirstAtomField(const TALXMLNode& parent, const std::string& prefix,
+                                 std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (const TALXMLNode* field = FindField(parent, prefix + name)) return field;
+  }
+  return nullptr;
+}
+
+// Reads one Atom entry; `base` is the address its links resolve against before its own
+// xml:base. nullptr when it cannot be read.
+std::unique_ptr<TRSSItem> ReadAtomEntry(const TALXMLNode& entry, const std::string& prefix,
+                                        const std::string& base) noexcept {
+  try {
+    auto item = std::make_unique<TRSSItem>();
+    if (const TALXMLNode* field = FirstAtomField(entry, prefix, {"summary", "content"}))
+      item->SetDescription(AtomTextMarkup(*field));
+    if (const TALXMLNode* field = FindField(entry, prefix + "title")) item->SetTitle(AtomTextMarkup(*field));
+    if (item->Title().empty()) item->SetTitle(FirstLine(item->Description()));
+    item->SetLink(AtomLink(entry, prefix, WithXmlBase(base, entry)));
+    // 0.3 names its dates "modified" and "issued".
+    if (const TALXMLNode* field = FirstAtomField(entry, prefix, {"updated", "published", "modified", "issued"}))
+      item->SetPubDate(FieldText(*field, false));
+    return item;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
 bool IsRdfRoot(const TALXMLNode& root) {
   const std::string local = root.LocalName();
   return local.size() == 3 && (local[0] | 0x20) == 'r' && (local[1] | 0x20) == 'd' &&
@@ -189,7 +303,13 @@ void TRSSHandler::SelectPrevious() noexcept {
 }
 
 void TRSSHandler::LoadFromText(std::string_view text) {
-  if (!IsFeedText(text)) return;
+  const TFeedKind kind = DetectFeedKind(text);
+  if (kind == TFeedKind::None) return;
+  if (kind == TFeedKind::JsonFeed) {
+    LoadJsonFeed(text);
+    return;
+  }
+  kind_ = kind;
   last_error_.clear();
   try {
     xml_text_ = CleanFeedText(text);
@@ -207,11 +327,71 @@ void TRSSHandler::LoadFromText(std::string_view text) {
   }
 }
 
+void TRSSHandler::LoadJsonFeed(std::string_view text) {
+  TJsonFeed feed;
+  std::string error;
+  if (!ReadJsonFeed(text, static_cast<size_t>(kMaxItems), feed, error)) {
+    // Not a JSON Feed we read: dropped like any other text that is no feed.
+    kind_ = TFeedKind::None;
+    last_error_ = "not a JSON Feed: " + error;
+    return;
+  }
+  kind_ = TFeedKind::JsonFeed;
+  last_error_.clear();
+  try {
+    if (!feed.title.empty()) title_ = std::move(feed.title);
+    if (!feed.homePageUrl.empty()) link_ = ResolveUrl(url_, feed.homePageUrl);
+    if (!feed.description.empty()) description_ = std::move(feed.description);
+    for (TJsonFeedItem& entry : feed.items) {
+      auto item = std::make_unique<TRSSItem>();
+      if (!entry.summary.empty()) {
+        item->SetDescription(PlainAsMarkup(entry.summary));
+      } else if (!entry.contentText.empty()) {
+        item->SetDescription(PlainAsMarkup(entry.contentText));
+      } else {
+        item->SetDescription(entry.contentHtml);
+      }
+      item->SetTitle(PlainAsMarkup(entry.title));
+      if (item->Title().empty()) {
+        // A title-less item (a microblog post) scrolls the first line of its content.
+        TRSSItem content;
+        content.SetDescription(entry.contentText.empty() ? entry.contentHtml : PlainAsMarkup(entry.contentText));
+        item->SetTitle(FirstLine(content.Description()));
+      }
+      const std::string& url = entry.url.empty() ? entry.externalUrl : entry.url;
+      if (!url.empty()) item->SetLink(ResolveUrl(url_, url));
+      item->SetPubDate(std::move(entry.datePublished.empty() ? entry.dateModified : entry.datePublished));
+      std::string title = item->Title();
+      items_.Add(std::move(title), std::move(item));
+      entry = TJsonFeedItem{};  // its texts are no longer needed
+    }
+    SelectFirst();
+  } catch (const std::exception& e) {
+    last_error_ = e.what();
+    current_item_ = nullptr;
+    reporter_->ReportFailure(kLoadErrorMessage, last_error_);
+  }
+}
+
 void TRSSHandler::TakeItem(TALXMLNode& element) {
-  if (!IsElementNamed(element, "item")) return;
   TALXMLNode* parent = element.ParentNode();
   const TALXMLNode* grandparent = parent ? parent->ParentNode() : nullptr;
   if (!grandparent) return;
+  if (kind_ == TFeedKind::Atom) {
+    // Entries are children of the root; the tree keeps none of them.
+    if (grandparent->NodeType() != ntDocument) return;
+    const std::string prefix = AtomPrefix(*parent);
+    if (element.NodeType() != ntElement || element.NodeName() != prefix + "entry") return;
+    std::vector<std::unique_ptr<TRSSItem>>& items = read_items_[parent];
+    if (items.size() < static_cast<size_t>(kMaxItems)) {
+      if (std::unique_ptr<TRSSItem> item = ReadAtomEntry(element, prefix, WithXmlBase(url_, *parent)))
+        items.push_back(std::move(item));
+    }
+    TALXMLNodeList* siblings = parent->RawChildNodes();
+    if (siblings && siblings->Last() == &element) siblings->Delete(siblings->Count() - 1);
+    return;
+  }
+  if (!IsElementNamed(element, "item")) return;
   const bool inRoot = grandparent->NodeType() == ntDocument;
   const bool inChannel = IsElementNamed(*parent, "channel") && grandparent->ParentNode() &&
                          grandparent->ParentNode()->NodeType() == ntDocument;
@@ -225,11 +405,36 @@ void TRSSHandler::TakeItem(TALXMLNode& element) {
   if (siblings && siblings->Last() == &element) siblings->Delete(siblings->Count() - 1);
 }
 
+void TRSSHandler::ParseAtomChannel(const TALXMLNode& root) {
+  const std::string prefix = AtomPrefix(root);
+  if (const TALXMLNode* field = FindField(root, prefix + "title")) {
+    const std::optional<std::string> type = field->Attributes("type");
+    // A plain title is kept verbatim, as an RSS channel's is; markup is cleaned.
+    title_ = !type || *type == "text" ? FieldText(*field, false) : CleanedText(AtomTextMarkup(*field));
+  }
+  // 0.3 calls the subtitle "tagline".
+  if (const TALXMLNode* field = FirstAtomField(root, prefix, {"subtitle", "tagline"}))
+    description_ = FieldText(*field, false);
+  if (std::string link = AtomLink(root, prefix, WithXmlBase(url_, root)); !link.empty()) link_ = std::move(link);
+  auto items = read_items_.find(&root);
+  if (items != read_items_.end()) {
+    for (std::unique_ptr<TRSSItem>& item : items->second) {
+      std::string title = item->Title();
+      items_.Add(std::move(title), std::move(item));
+    }
+  }
+  SelectFirst();
+}
+
 void TRSSHandler::Parse() {
   read_items_.clear();
   xml_document_->LoadFromXML(xml_text_);
   const TALXMLNode* root = xml_document_->DocumentElement();
   if (!root) throw EFeedShape("the document has no root element");
+  if (kind_ == TFeedKind::Atom) {
+    ParseAtomChannel(*root);
+    return;
+  }
   const TALXMLNode* channel = FindField(*root, "channel");
   if (!channel) throw EFeedShape("the root element has no channel");
 

@@ -1,5 +1,5 @@
-// uRSSHandler: the feed the ticker shows. TRSSHandler turns one downloaded RSS or RDF
-// document into its channel fields and an ordered list of TRSSItem records with a
+// uRSSHandler: the feed the ticker shows. TRSSHandler turns one downloaded RSS, RDF, Atom
+// or JSON Feed document into its channel fields and an ordered list of TRSSItem records with a
 // current-item cursor. Everything runs on the main thread; the handler has no lock.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "feeds/FeedFailure.h"
+#include "feeds/FeedText.h"
 #include "xml/ALXmlDoc.h"
 
 namespace mq {
@@ -79,8 +80,9 @@ class TRSSHandler {
   // Stores the address when it is not empty and differs from the current one.
   void SetUrl(std::string_view url);
 
-  // Loads one decoded document (UTF-8, see DecodeFeedBytes). A text that is not an RSS or RDF
-  // document is dropped without a word; any failure after that is reported with
+  // Loads one decoded document (UTF-8, see DecodeFeedBytes). A text that is not an RSS, RDF
+  // or Atom document, or a readable JSON Feed 1 or 1.1, is dropped without a word (LastError
+  // says why when it looked like JSON); any failure after that is reported with
   // kLoadErrorMessage, and the items read before it stay, with no current item. Nothing is
   // thrown. The caller clears the items first. A channel without items is an empty feed; an
   // item that cannot be read is left out; at most kMaxItems items are kept.
@@ -109,11 +111,16 @@ class TRSSHandler {
   // The previous item; stays on the first; without a current item the first.
   void SelectPrevious() noexcept;
 
+  // The kind of the last document loaded (None when it was dropped).
+  TFeedKind Kind() const noexcept { return kind_; }
+
   // What went wrong in the last failed load (empty after one that succeeded), for tools.
   const std::string& LastError() const noexcept { return last_error_; }
 
  private:
   void Parse();
+  void ParseAtomChannel(const TALXMLNode& root);
+  void LoadJsonFeed(std::string_view text);
   // Reads a complete item element of a channel (or of an RSS 1.0 root) while the document
   // loads, and takes it out of the tree, so the tree never holds more than one item.
   void TakeItem(TALXMLNode& element);
@@ -128,6 +135,7 @@ class TRSSHandler {
   TRSSItemList items_;
   TRSSItem* current_item_ = nullptr;
   std::string last_error_;
+  TFeedKind kind_ = TFeedKind::None;
   // The items read during a load, by the element that holds them.
   std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>> read_items_;
 };

@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb xauth imagemagick fonts-wqy-microhei xdotool
   tinyproxy
+  nlohmann-json3-dev
   zlib1g-dev libxml2-dev libpugixml-dev libexpat1-dev libmrss0-dev
 )
 

@@ -64,3 +64,30 @@ inline std::string DeepNesting(size_t bytes) {
 inline std::string EmptyItems(size_t bytes) { return Fill(kShapeHead, "<item/>", kShapeTail, bytes); }
 
 }  // namespace mq::test
+
+namespace mq::test {
+
+// Millions of empty Atom entries.
+inline std::string AtomEmptyEntries(size_t bytes) {
+  return Fill("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>c</title>", "<entry/>", "</feed>", bytes);
+}
+
+// Millions of empty JSON Feed items.
+inline std::string JsonEmptyItems(size_t bytes) {
+  return Fill("{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"c\",\"items\":[{}", ",{}", "]}", bytes);
+}
+
+// An item member nested as deep as the size allows: the reader stops at its depth limit.
+inline std::string JsonDeepNesting(size_t bytes) {
+  const std::string head = "{\"version\":\"https://jsonfeed.org/version/1.1\",\"items\":[{\"x\":";
+  const size_t levels = (bytes - head.size() - 4) / 2;
+  return head + std::string(levels, '[') + std::string(levels, ']') + "}]}";
+}
+
+// One item member the ticker does not show, holding many small objects.
+inline std::string JsonUnusedMembers(size_t bytes) {
+  return Fill("{\"version\":\"https://jsonfeed.org/version/1\",\"items\":[{\"title\":\"t\",\"_x\":[0",
+              ",{\"a\":\"b\"}", "]}]}", bytes);
+}
+
+}  // namespace mq::test

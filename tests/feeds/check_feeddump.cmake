@@ -13,6 +13,6 @@ expect(gb2312.xml 0 "\"codePage\": 936,.*\"title\": \"北京今冬首场降雪\"
 expect(html-laden.xml 0 "\"title\": \"Sport Results \\| Weekend\"")
 expect(broken-markup.xml 0 "\"description\": \"This breaks the parser's single-text rule.\".*\"title\": \"Never read\"")
 expect(mismatched-tags.xml 1 "\"error\": \"Error loading appropriate rss! \\(Xml Parse error\\)\"")
-expect(not-a-feed.html 1 "feeddump: not an RSS or RDF document")
+expect(not-a-feed.html 1 "feeddump: not an RSS, RDF, Atom or JSON Feed document")
 expect(no-such-file.xml 2 "cannot open")
 message(STATUS "feeddump: 6 passed, 0 failed")

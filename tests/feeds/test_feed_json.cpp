@@ -39,8 +39,9 @@ TEST(FeedJson, LoadedFeed) {
   TFeedJsonOptions options;
   options.file = "f.xml";
   options.codePage = 65001;
+  options.kind = "rss";
   EXPECT_EQ(FeedToJson(handler, options),
-            "{\n  \"file\": \"f.xml\",\n  \"codePage\": 65001,\n  \"title\": \"T & co\",\n"
+            "{\n  \"file\": \"f.xml\",\n  \"codePage\": 65001,\n  \"kind\": \"rss\",\n  \"title\": \"T & co\",\n"
             "  \"link\": \"http://l/\",\n  \"description\": \"\",\n  \"items\": [\n"
             "    {\n      \"title\": \"One\xC2\xA0two\",\n      \"link\": \"\",\n      \"description\": \"\",\n"
             "      \"pubDate\": \"Mon\"\n    },\n"

@@ -304,7 +304,10 @@ void TRSSHandler::SelectPrevious() noexcept {
 
 void TRSSHandler::LoadFromText(std::string_view text) {
   const TFeedKind kind = DetectFeedKind(text);
-  if (kind == TFeedKind::None) return;
+  if (kind == TFeedKind::None) {
+    kind_ = kind;
+    return;
+  }
   if (kind == TFeedKind::JsonFeed) {
     LoadJsonFeed(text);
     return;
@@ -376,30 +379,26 @@ void TRSSHandler::LoadJsonFeed(std::string_view text) {
 void TRSSHandler::TakeItem(TALXMLNode& element) {
   TALXMLNode* parent = element.ParentNode();
   const TALXMLNode* grandparent = parent ? parent->ParentNode() : nullptr;
-  if (!grandparent) return;
+  if (!grandparent || element.NodeType() != ntElement) return;
+  std::string atomPrefix;
   if (kind_ == TFeedKind::Atom) {
-    // Entries are children of the root; the tree keeps none of them.
-    if (grandparent->NodeType() != ntDocument) return;
-    const std::string prefix = AtomPrefix(*parent);
-    if (element.NodeType() != ntElement || element.NodeName() != prefix + "entry") return;
-    std::vector<std::unique_ptr<TRSSItem>>& items = read_items_[parent];
-    if (items.size() < static_cast<size_t>(kMaxItems)) {
-      if (std::unique_ptr<TRSSItem> item = ReadAtomEntry(element, prefix, WithXmlBase(url_, *parent)))
-        items.push_back(std::move(item));
-    }
-    TALXMLNodeList* siblings = parent->RawChildNodes();
-    if (siblings && siblings->Last() == &element) siblings->Delete(siblings->Count() - 1);
-    return;
+    // Atom entries are children of the root.
+    atomPrefix = AtomPrefix(*parent);
+    if (grandparent->NodeType() != ntDocument || element.NodeName() != atomPrefix + "entry") return;
+  } else {
+    if (!IsElementNamed(element, "item")) return;
+    const bool inRoot = grandparent->NodeType() == ntDocument;
+    const bool inChannel = IsElementNamed(*parent, "channel") && grandparent->ParentNode() &&
+                           grandparent->ParentNode()->NodeType() == ntDocument;
+    if (!inRoot && !inChannel) return;
   }
-  if (!IsElementNamed(element, "item")) return;
-  const bool inRoot = grandparent->NodeType() == ntDocument;
-  const bool inChannel = IsElementNamed(*parent, "channel") && grandparent->ParentNode() &&
-                         grandparent->ParentNode()->NodeType() == ntDocument;
-  if (!inRoot && !inChannel) return;
   std::vector<std::unique_ptr<TRSSItem>>& items = read_items_[parent];
   if (items.size() < static_cast<size_t>(kMaxItems)) {
     // An item that cannot be read is left out, not the feed.
-    if (std::unique_ptr<TRSSItem> item = ReadItem(element)) items.push_back(std::move(item));
+    std::unique_ptr<TRSSItem> item = kind_ == TFeedKind::Atom
+                                         ? ReadAtomEntry(element, atomPrefix, WithXmlBase(url_, *parent))
+                                         : ReadItem(element);
+    if (item) items.push_back(std::move(item));
   }
   TALXMLNodeList* siblings = parent->RawChildNodes();
   if (siblings && siblings->Last() == &element) siblings->Delete(siblings->Count() - 1);
@@ -416,14 +415,7 @@ void TRSSHandler::ParseAtomChannel(const TALXMLNode& root) {
   if (const TALXMLNode* field = FirstAtomField(root, prefix, {"subtitle", "tagline"}))
     description_ = FieldText(*field, false);
   if (std::string link = AtomLink(root, prefix, WithXmlBase(url_, root)); !link.empty()) link_ = std::move(link);
-  auto items = read_items_.find(&root);
-  if (items != read_items_.end()) {
-    for (std::unique_ptr<TRSSItem>& item : items->second) {
-      std::string title = item->Title();
-      items_.Add(std::move(title), std::move(item));
-    }
-  }
-  SelectFirst();
+  AddReadItems(read_items_.find(&root));
 }
 
 void TRSSHandler::Parse() {
@@ -451,7 +443,11 @@ void TRSSHandler::Parse() {
   auto items = read_items_.find(channel);
   // RSS 1.0 puts its items beside the channel, under the root.
   if ((items == read_items_.end() || items->second.empty()) && IsRdfRoot(*root)) items = read_items_.find(root);
-  // A channel without items is an empty feed, not a failure.
+  AddReadItems(items);
+}
+
+void TRSSHandler::AddReadItems(ReadItems::iterator items) {
+  // A channel (or feed) without items is an empty feed, not a failure.
   if (items != read_items_.end()) {
     for (std::unique_ptr<TRSSItem>& item : items->second) {
       std::string title = item->Title();

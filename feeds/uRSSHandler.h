@@ -118,11 +118,17 @@ class TRSSHandler {
   const std::string& LastError() const noexcept { return last_error_; }
 
  private:
+  // The items read during a load, by the element that holds them.
+  using ReadItems = std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>>;
+
   void Parse();
   void ParseAtomChannel(const TALXMLNode& root);
   void LoadJsonFeed(std::string_view text);
-  // Reads a complete item element of a channel (or of an RSS 1.0 root) while the document
-  // loads, and takes it out of the tree, so the tree never holds more than one item.
+  // Moves the items read for one holder (if any) into the list and selects the first.
+  void AddReadItems(ReadItems::iterator items);
+  // Reads a complete item element of a channel (or of an RSS 1.0 root), or an entry of an
+  // Atom root, while the document loads, and takes it out of the tree, so the tree never
+  // holds more than one item.
   void TakeItem(TALXMLNode& element);
 
   TFeedFailureReporter* reporter_;
@@ -136,8 +142,7 @@ class TRSSHandler {
   TRSSItem* current_item_ = nullptr;
   std::string last_error_;
   TFeedKind kind_ = TFeedKind::None;
-  // The items read during a load, by the element that holds them.
-  std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>> read_items_;
+  ReadItems read_items_;
 };
 
 }  // namespace mq

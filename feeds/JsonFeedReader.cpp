@@ -119,11 +119,17 @@ class TJsonFeedSax : public nlohmann::json_sax<json> {
   std::string error_;
 };
 
+// "https://jsonfeed.org/version/1" or ".../1.1"; "http://", a trailing "/" and "1.0" are
+// accepted as servers write them.
 bool IsKnownVersion(std::string_view version) {
   for (std::string_view scheme : {"https://", "http://"}) {
     if (version.substr(0, scheme.size()) != scheme) continue;
-    const std::string_view rest = version.substr(scheme.size());
-    return rest == "jsonfeed.org/version/1" || rest == "jsonfeed.org/version/1.1";
+    std::string_view rest = version.substr(scheme.size());
+    constexpr std::string_view kStem = "jsonfeed.org/version/1";
+    if (rest.substr(0, kStem.size()) != kStem) return false;
+    rest.remove_prefix(kStem.size());
+    if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+    return rest.empty() || rest == ".0" || rest == ".1";
   }
   return false;
 }

@@ -192,6 +192,13 @@ TEST_F(AtomJsonFeedTest, JsonFeedFillsTheChannelAndItems) {
     Load(c.document);
     ExpectFeed(*owned, reporter, c, TFeedKind::JsonFeed, Items());
   }
+  // The version as servers write it.
+  for (const char* version : {"http://jsonfeed.org/version/1", "https://jsonfeed.org/version/1/",
+                              "https://jsonfeed.org/version/1.0", "https://jsonfeed.org/version/1.1/"}) {
+    Fresh();
+    Load(std::string("{\"version\": \"") + version + "\", \"items\": [{\"title\": \"t\"}]}");
+    EXPECT_EQ(owned->Items().Count(), 1) << version << ": " << owned->LastError();
+  }
 }
 
 // What is no supported feed is dropped as any other text: no items, no message; LastError
@@ -212,6 +219,8 @@ TEST_F(AtomJsonFeedTest, UnsupportedOrBrokenDocumentsAreDroppedSilently) {
       {"an HTML page", "<!DOCTYPE html><html><body><feed xmlns=\"http://www.w3.org/2005/Atom\"/></body></html>", ""},
       {"JSON cut short", JsonFeed("1.1", R"("items": [{"title": "t"}])").substr(0, 60), "parse error"},
       {"JSON Feed 2", R"({"version": "https://jsonfeed.org/version/2", "items": [{"title": "t"}]})", "unsupported"},
+      {"JSON Feed 1.10", R"({"version": "https://jsonfeed.org/version/1.10", "items": [{"title": "t"}]})", "unsupported"},
+      {"another site's version", R"({"version": "https://example.org/version/1", "items": [{"title": "t"}]})", "unsupported"},
       {"JSON without a version", R"({"title": "x", "items": [{"title": "t"}]})", "no JSON Feed version"},
       {"JSON that is no object", "{\"version\": \"https://jsonfeed.org/version/1\"} 5", "parse error"},
       {"ill-formed UTF-8", JsonFeed("1", "\"items\": [{\"title\": \"caf\xE9\"}]"), "UTF-8"},

@@ -280,6 +280,41 @@ TEST(Loader, FailedDownloadsEmptyTheFeedSilently) {
   }
 }
 
+// Atom and JSON Feed documents over WinHTTP: their relative links resolve against the
+// address they were fetched from.
+TEST(Loader, AtomAndJsonFeedsLoadWithLinksResolvedAgainstTheirAddress) {
+  LoopbackServer server([](const LoopbackServer::Request& r) {
+    if (r.target == "/blog/feed.atom")
+      return Reply{200, "OK", {"Content-Type: application/atom+xml"},
+                   "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom over HTTP</title>"
+                   "<entry><title>First entry</title><link href=\"posts/1\"/></entry></feed>"};
+    return Reply{200, "OK", {"Content-Type: application/feed+json"},
+                 "{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"JSON over HTTP\","
+                 "\"items\":[{\"content_text\":\"Untitled post\\nmore\",\"url\":\"/p/2\"}]}"};
+  });
+  struct Case {
+    std::string url, title, firstTitle, firstLink;
+    TFeedKind kind;
+  };
+  const Case cases[] = {
+      {server.Url("/blog/feed.atom"), "Atom over HTTP", "First entry", server.Url("/blog/posts/1"), TFeedKind::Atom},
+      {server.Url("/feed.json"), "JSON over HTTP", "Untitled post", server.Url("/p/2"), TFeedKind::JsonFeed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    test::TRecordingReporter reporter;
+    TRSSHandler handler(&reporter);
+    handler.SetUrl(c.url);
+    ASSERT_TRUE(RunLoader(handler)) << "the end event did not come";
+    EXPECT_EQ(handler.Kind(), c.kind) << handler.LastError();
+    EXPECT_EQ(handler.Title(), c.title);
+    ASSERT_EQ(handler.Items().Count(), 1);
+    EXPECT_EQ(handler.CurrentItem()->Title(), c.firstTitle);
+    EXPECT_EQ(handler.CurrentItem()->Link(), c.firstLink);
+    EXPECT_TRUE(reporter.messages.empty());
+  }
+}
+
 TEST(Loader, TwoLoadersInQuickSuccession) {
   // /slow answers after a pause; /fast at once. Each first request of /same is slow, the
   // second fast.

@@ -17,7 +17,7 @@
 #include "feeds/FeedText.h"
 #include "feeds/uRSSHandler.h"
 #include "tests/feeds/FeedGenerator.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 
 namespace mq {
 namespace {

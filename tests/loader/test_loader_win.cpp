@@ -17,7 +17,7 @@
 #include "base/Utf.h"
 #include "feeds/uRSSLoader.h"
 #include "gui/Forms_win.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 #include "tests/http/LoopbackServer_win.h"
 
 namespace mq {

@@ -1,6 +1,7 @@
-// A small HTTP/1.1 server on a loopback address for the WinHTTP tests: Winsock, one thread
-// per connection, keep-alive, a port chosen by the system. It records every request's bytes
-// exactly as they arrived and counts the TCP connections it accepted and saw closed.
+// A small HTTP/1.1 server on a loopback address for the Windows suites that download
+// (transport, loader, main window): Winsock, one thread per connection, keep-alive, a port
+// chosen by the system. It records every request's bytes exactly as they arrived and counts
+// the TCP connections it accepted and saw closed.
 #pragma once
 
 #include <winsock2.h>

@@ -1,4 +1,5 @@
-// Helpers the feed suites share.
+// Helpers the suites over the feed handler share: a reporter that keeps failures, and small
+// RSS documents.
 #pragma once
 
 #include <string>

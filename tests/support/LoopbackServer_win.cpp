@@ -1,4 +1,4 @@
-#include "tests/http/LoopbackServer_win.h"
+#include "tests/support/LoopbackServer_win.h"
 
 #include <ws2tcpip.h>
 

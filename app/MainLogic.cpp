@@ -3,23 +3,25 @@
 #include <algorithm>
 
 #include "base/Utf.h"
+#include "feeds/FeedText.h"
 
 namespace mq {
 
-TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode) {
+TTextAndHint TickerTextFor(const TRSSHandler& feed) {
   const int index = feed.CurrentIndex();
   if (index < 0) return {std::string(kNoFeedText), std::string(kNoFeedHint)};
+  const TRSSItem& item = *feed.CurrentItem();
   std::string text = std::to_string(index + 1);
   text += '/';
-  text += std::to_string(feed.ItemCount());
+  text += std::to_string(feed.Items().Count());
   text += ' ';
-  text += CutToCodePoints(decode(feed.ItemTitle()), kMaxTitleChars);
-  return {std::move(text), CutToCodePoints(decode(feed.ItemDescription()), kMaxDescriptionChars)};
+  text += CutToCodePoints(DecodeCharRefs(item.Title()), kMaxTitleChars);
+  return {std::move(text), CutToCodePoints(DecodeCharRefs(item.Description()), kMaxDescriptionChars)};
 }
 
-TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode) {
+TTextAndHint TitleFor(const TRSSHandler& feed) {
   if (feed.CurrentIndex() < 0) return {std::string(kNoFeedTitle), std::string()};
-  return {CutToCodePoints(decode(feed.ChannelTitle()), kMaxTitleChars), feed.ChannelLink()};
+  return {CutToCodePoints(DecodeCharRefs(feed.Title()), kMaxTitleChars), feed.Link()};
 }
 
 namespace {
@@ -73,13 +75,13 @@ void TMainFlow::NewLoader(bool start) {
 void TMainFlow::StartLoader() {
   if (!loaderWaiting_) return;
   loaderWaiting_ = false;
-  view_.StartLoader();
+  view_.StartLoaderThread();
   loading_ = true;
 }
 
 void TMainFlow::LoaderFinished() {
   loading_ = false;
-  const TTextAndHint title = TitleFor(feed_, decode_);
+  const TTextAndHint title = TitleFor(feed_);
   view_.SetTitle(title.Text, title.Hint);
   view_.LayoutTicker();
   ShowCurrentItem();
@@ -88,7 +90,8 @@ void TMainFlow::LoaderFinished() {
 
 TMainFlow::TShownItem TMainFlow::CurrentItem() const {
   if (feed_.CurrentIndex() < 0) return {};
-  return {true, feed_.ItemTitle(), feed_.ItemLink()};
+  const TRSSItem& item = *feed_.CurrentItem();
+  return {true, item.Title(), item.Link()};
 }
 
 void TMainFlow::Show(TTickerPass pass) {
@@ -96,7 +99,7 @@ void TMainFlow::Show(TTickerPass pass) {
   TShownItem item = CurrentItem();
   if (item != shown_) pass = TTickerPass::Restart;
   shown_ = std::move(item);
-  const TTextAndHint ticker = TickerTextFor(feed_, decode_);
+  const TTextAndHint ticker = TickerTextFor(feed_);
   view_.SetTicker(ticker.Text, ticker.Hint, pass);
 }
 
@@ -120,7 +123,7 @@ void TMainFlow::TextScrolled() {
 
 void TMainFlow::TickerClicked() {
   if (feed_.CurrentIndex() < 0) return;
-  if (auto link = LinkToOpen(feed_.ItemLink())) view_.OpenLink(*link);
+  if (auto link = LinkToOpen(feed_.CurrentItem()->Link())) view_.OpenLink(*link);
 }
 
 void TMainFlow::TitleClicked(std::string_view titleHint) {
@@ -136,7 +139,7 @@ void TMainFlow::FeedChosen(std::string_view url) {
 }
 
 void TMainFlow::ConnectionStatusChanged(bool connected) {
-  if (loading_ || feed_.ItemCount() != 0 || !connected) return;
+  if (loading_ || feed_.Items().Count() != 0 || !connected) return;
   view_.RestartReloadTimer();
   NewLoader(true);
 }

@@ -1,8 +1,9 @@
 // The main window's decisions that need no window: what the ticker and the feed title show,
 // when a download starts, when the reload timer restarts, which links may be opened and
-// where the ticker's controls go. The window (uMain) owns the controls, the loader threads
-// and the timer; it hands this code the current feed through IFeedState and carries out
-// what it decides through IMainView.
+// where the ticker's controls go. They read and step the feed handler itself; the window
+// (uMain) owns the controls, the loader threads and the timer, and carries out what is
+// decided here through IMainView, which it implements. app/README.md follows a click, a
+// timer tick and a download through both.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "feeds/uRSSHandler.h"
 
 namespace mq {
 
@@ -32,23 +35,6 @@ inline constexpr std::size_t kMaxDescriptionChars = 4000;
 // The ticker advances this many pixels per step, one step per kTickerSpeedMs.
 inline constexpr int kTickerPixelJump = 1;
 inline constexpr int kTickerSpeedMs = 30;
-
-// The current feed as the main window sees it. The item texts are those of the current
-// item and are asked for only while CurrentIndex() is at least 0.
-class IFeedState {
- public:
-  virtual ~IFeedState() = default;
-  virtual int CurrentIndex() const = 0;  // -1 when there is no current item
-  virtual int ItemCount() const = 0;
-  virtual std::string ItemTitle() const = 0;
-  virtual std::string ItemDescription() const = 0;
-  virtual std::string ItemLink() const = 0;
-  virtual std::string ChannelTitle() const = 0;
-  virtual std::string ChannelLink() const = 0;
-  virtual void SetUrl(std::string_view url) = 0;  // ignores an empty or unchanged address
-  virtual void SelectNext() = 0;                  // wraps from the last item to the first
-  virtual void SelectPrevious() = 0;              // stays on the first item
-};
 
 // Where a new ticker text starts: at the beginning of a pass (entering at the edge), or at
 // the place the ticker has reached with the text it replaces.
@@ -75,12 +61,9 @@ class IMainView {
   // it as the loader created last. May throw (unreadable proxy settings); then the loader
   // created before stays the last one.
   virtual void CreateLoader() = 0;
-  // Starts the loader created last.
-  virtual void StartLoader() = 0;
+  // Starts the loader created last (its thread; TMainFlow::StartLoader decides when).
+  virtual void StartLoaderThread() = 0;
 };
-
-// Applied to every feed text before it is shown (numeric and named character references).
-using TTextDecoder = std::string (*)(std::string_view);
 
 struct TTextAndHint {
   std::string Text;
@@ -89,12 +72,12 @@ struct TTextAndHint {
 };
 
 // The ticker's text and hint for the feed's state: "<index+1>/<count> <title>" with the
-// description as hint (each decoded, then cut for display), or the no-feed text when there
-// is no current item.
-TTextAndHint TickerTextFor(const IFeedState& feed, TTextDecoder decode);
+// description as hint (each with its character references decoded, then cut for display),
+// or the no-feed text when there is no current item.
+TTextAndHint TickerTextFor(const TRSSHandler& feed);
 // The feed title's caption and hint: the channel title (decoded, cut) with the channel link
 // (unchanged), or "N/A" with no hint when there is no current item.
-TTextAndHint TitleFor(const IFeedState& feed, TTextDecoder decode);
+TTextAndHint TitleFor(const TRSSHandler& feed);
 
 // The address to open for a clicked item or channel link: the link without surrounding
 // blanks and control characters, when it then begins with "http://" or "https://" in any
@@ -124,8 +107,7 @@ int TrackBarFromReloadInterval(std::uint32_t intervalMs);
 // The main window's flow between the feed, the loaders, the timer and the controls.
 class TMainFlow {
  public:
-  TMainFlow(IFeedState& feed, IMainView& view, TTextDecoder decode)
-      : feed_(feed), view_(view), decode_(decode) {}
+  TMainFlow(TRSSHandler& feed, IMainView& view) : feed_(feed), view_(view) {}
 
   // True from a loader's start until the end of a loader has been handled. With two loaders
   // running, the first end clears it.
@@ -173,9 +155,8 @@ class TMainFlow {
   TShownItem CurrentItem() const;
   void Show(TTickerPass pass);
 
-  IFeedState& feed_;
+  TRSSHandler& feed_;
   IMainView& view_;
-  TTextDecoder decode_;
   std::optional<TShownItem> shown_;  // nothing before the first item or error text
   bool loading_ = false;
   bool firstRun_ = true;

@@ -3,7 +3,8 @@
 // previous-item button, the scrolling ticker and the next-item button over a tiled
 // background. Its components are declared in the form description "FRMAIN" (app/res/
 // frMain.dfm); the decisions of its flow are TMainFlow's (app/MainLogic.h), and this class
-// carries them out on the controls, the reload timer and the loader threads.
+// carries them out on the controls, the reload timer and the loader threads as the flow's
+// IMainView. app/README.md follows a click, a timer tick and a download through both.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +32,7 @@ class TRssLoader;
 // Registers every component class the main window's description names. Idempotent.
 void RegisterMainWindowClasses();
 
-class TfrMain : public TAppBar {
+class TfrMain : public TAppBar, private IMainView {
  public:
   explicit TfrMain(TComponent* owner);
   ~TfrMain() override;
@@ -68,12 +69,8 @@ class TfrMain : public TAppBar {
   TRSSHandler* Feed() const noexcept { return feed_.get(); }
 
   // --- Operations.
-  void NewLoader(bool start);
-  void StartLoader();
-  void LoaderFinished();
-  void ShowCurrentItem();
-  // Virtual so that a test can make this start-up step fail.
-  virtual void LayoutTicker();
+  // Virtual (through IMainView) so that a test can make this start-up step fail.
+  void LayoutTicker() override;
   void LoadSettings();
   void SaveState();
 
@@ -96,19 +93,18 @@ class TfrMain : public TAppBar {
   void mnuCloseClick(TObject* Sender);
 
  private:
-  class TFeedState;
-  class TView;
-  friend class TView;
-
-  // What the flow asks of the window (TView forwards to these).
-  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass);
-  void SetTitle(const std::string& caption, const std::string& hint);
-  void ShowQuickStartBalloon();
-  void OpenLink(const std::string& link);
-  void RestartReloadTimer();
-  void EnsureAlwaysOnTop();
-  void CreateLoader();
-  void StartLoaderThread();
+  // What the flow asks of the window (IMainView).
+  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) override;
+  void SetTitle(const std::string& caption, const std::string& hint) override;
+  void ShowQuickStartBalloon() override;
+  void OpenLink(const std::string& link) override;
+  void RestartReloadTimer() override;
+  void SetReloadInterval(std::uint32_t ms) override { tmrReload->SetInterval(ms); }
+  void EnsureAlwaysOnTop() override;
+  void CreateLoader() override;
+  void StartLoaderThread() override;
+  // A loader's end-of-run event: the flow's end of a download, then a failure's error box.
+  void LoaderFinished();
 
   // Another bar or the task bar moved: the bar is docked again, the ticker laid out anew.
   void WorkAreaChanged() override { LayoutTicker(); }
@@ -124,8 +120,6 @@ class TfrMain : public TAppBar {
   // which reports to it).
   std::unique_ptr<TDeferredFailureReporter> failures_;
   std::unique_ptr<TRSSHandler> feed_;
-  std::unique_ptr<TFeedState> feedState_;
-  std::unique_ptr<TView> view_;
   std::unique_ptr<TMainFlow> flow_;
   std::unique_ptr<TWinProfileFile> settingsFile_;
   TRssLoader* loader_ = nullptr;  // the loader created last; it frees itself once started

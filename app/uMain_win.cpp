@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "base/Utf.h"
-#include "feeds/FeedText.h"
 #include "feeds/uRSSLoader.h"
 
 namespace mq {
@@ -15,53 +14,6 @@ void RegisterMainWindowClasses() {
   RegisterBarClasses();
   RegisterNetClasses();
 }
-
-// The current feed as the flow sees it.
-class TfrMain::TFeedState final : public IFeedState {
- public:
-  explicit TFeedState(TRSSHandler& feed) : feed_(feed) {}
-  int CurrentIndex() const override { return feed_.CurrentIndex(); }
-  int ItemCount() const override { return feed_.Items().Count(); }
-  std::string ItemTitle() const override { return Item() ? Item()->Title() : std::string(); }
-  std::string ItemDescription() const override { return Item() ? Item()->Description() : std::string(); }
-  std::string ItemLink() const override { return Item() ? Item()->Link() : std::string(); }
-  std::string ChannelTitle() const override { return feed_.Title(); }
-  std::string ChannelLink() const override { return feed_.Link(); }
-  void SetUrl(std::string_view url) override { feed_.SetUrl(url); }
-  void SelectNext() override { feed_.SelectNext(); }
-  void SelectPrevious() override { feed_.SelectPrevious(); }
-
- private:
-  const TRSSItem* Item() const { return feed_.CurrentItem(); }
-  TRSSHandler& feed_;
-};
-
-// What the flow does through the window.
-class TfrMain::TView final : public IMainView {
- public:
-  explicit TView(TfrMain& form) : form_(form) {}
-  void SetTicker(const std::string& text, const std::string& hint, TTickerPass pass) override {
-    form_.SetTicker(text, hint, pass);
-  }
-  void SetTitle(const std::string& caption, const std::string& hint) override { form_.SetTitle(caption, hint); }
-  void LayoutTicker() override { form_.LayoutTicker(); }
-  void ShowQuickStartBalloon() override { form_.ShowQuickStartBalloon(); }
-  void OpenLink(const std::string& link) override { form_.OpenLink(link); }
-  void RestartReloadTimer() override { form_.RestartReloadTimer(); }
-  void SetReloadInterval(std::uint32_t ms) override { form_.tmrReload->SetInterval(ms); }
-  void EnsureAlwaysOnTop() override { form_.EnsureAlwaysOnTop(); }
-  void CreateLoader() override { form_.CreateLoader(); }
-  void StartLoader() override { form_.StartLoaderThread(); }
-
- private:
-  TfrMain& form_;
-};
-
-namespace {
-
-std::string DecodeForDisplay(std::string_view text) { return DecodeCharRefs(text); }
-
-}  // namespace
 
 TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   Handler("FormCreate", this, &TfrMain::FormCreate);
@@ -92,9 +44,7 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   // a window whose clicks, passes, timers and loaders still find them.
   failures_ = std::make_unique<TDeferredFailureReporter>(PlatformFailureReporter());
   feed_ = std::make_unique<TRSSHandler>(failures_.get());
-  feedState_ = std::make_unique<TFeedState>(*feed_);
-  view_ = std::make_unique<TView>(*this);
-  flow_ = std::make_unique<TMainFlow>(*feedState_, *view_, &DecodeForDisplay);
+  flow_ = std::make_unique<TMainFlow>(*feed_, static_cast<IMainView&>(*this));
 }
 
 TfrMain::~TfrMain() = default;
@@ -169,7 +119,7 @@ void TfrMain::FormCreateSteps() {
   // built here from DefaultLinks and CustomLinks: joins with the feed menus.
 
   // 13. The first loader, started when the window is first shown.
-  NewLoader(false);
+  flow_->NewLoader(false);
 }
 
 void TfrMain::FitBackground() {
@@ -180,7 +130,7 @@ void TfrMain::FormShow(TObject*) {
   // Showing the main form shows the application window, which carries the task-bar button;
   // the bar keeps none.
   if (TaskEntry() == abtHide) ShowTaskBarButton(false);
-  StartLoader();
+  if (flow_) flow_->StartLoader();
 }
 
 void TfrMain::FormDestroy(TObject*) {
@@ -261,14 +211,6 @@ void TfrMain::mnuCloseClick(TObject*) {
 
 // ---- loaders ---------------------------------------------------------------------------------
 
-void TfrMain::NewLoader(bool start) {
-  if (flow_) flow_->NewLoader(start);
-}
-
-void TfrMain::StartLoader() {
-  if (flow_) flow_->StartLoader();
-}
-
 void TfrMain::CreateLoader() {
   auto* loader = new TRssLoader(*feed_);
   loader->OnTerminate = [this](TObject*) { LoaderFinished(); };
@@ -287,10 +229,6 @@ void TfrMain::LoaderFinished() {
   // result: its message loop may run further hand-overs and ends, which then find Loading
   // cleared and show no second box.
   if (failures_) failures_->ShowPending();
-}
-
-void TfrMain::ShowCurrentItem() {
-  if (flow_) flow_->ShowCurrentItem();
 }
 
 // ---- what the flow shows ---------------------------------------------------------------------

@@ -33,30 +33,45 @@ function(mq_add_executable name)
   target_link_libraries(${name} PRIVATE mq_options ${A_LIBS})
 endfunction()
 
-# mq_add_test(name SOURCES ... [LIBS ...] [TIMEOUT s] [WORKING_DIRECTORY d] [DESKTOP]
-#             [WRAPPER script]):
-# one GoogleTest executable, run by ctest as one test. WRAPPER runs it through a script
-# (given the emulator and the program) that prepares its surroundings, a proxy or routes. DESKTOP marks a suite that shows
-# windows on the shared test desktop or moves its mouse pointer: no two such suites run at
-# the same time, since one's windows would lie under the other's pointer. Under the windows preset ctest runs
-# it through the Wine emulator inside the test sandbox. Each run writes a GoogleTest XML
-# report into MQ_TEST_RESULTS, which the test command adds up.
+# mq_add_test(name {SOURCES ... [LIBS ...] | PROGRAM target} [ARGS ...]
+#             [WRAPPER command ... [NO_EMULATOR]] [TIMEOUT s] [WORKING_DIRECTORY d] [DESKTOP]):
+# one test for ctest. With SOURCES it builds a GoogleTest executable of that name; with
+# PROGRAM it runs a program built elsewhere (another suite with a filter, the product itself).
+# ARGS follow the program on its command line. WRAPPER runs it through a command (a script
+# and its own leading arguments) that prepares its surroundings, a proxy, routes or a prefix
+# of its own: the command gets the emulator and the program, then ARGS; with NO_EMULATOR it
+# gets the program alone, for scripts that start it under Wine themselves. DESKTOP marks a
+# test that shows windows on the shared test desktop or moves its mouse pointer: no two such
+# tests run at the same time, since one's windows would lie under the other's pointer. Under
+# the windows preset ctest runs programs through the Wine emulator inside the test sandbox.
+# Each GoogleTest run writes an XML report into MQ_TEST_RESULTS, which the test command adds
+# up (a test that writes none counts by its ctest result).
 function(mq_add_test name)
-  cmake_parse_arguments(A "DESKTOP" "TIMEOUT;WORKING_DIRECTORY;WRAPPER" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "DESKTOP;NO_EMULATOR" "TIMEOUT;WORKING_DIRECTORY;PROGRAM" "SOURCES;LIBS;ARGS;WRAPPER"
+                        ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
   if(NOT A_WORKING_DIRECTORY)
     set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
-  add_executable(${name} ${A_SOURCES})
-  target_link_libraries(${name} PRIVATE mq_options ${A_LIBS} GTest::gmock GTest::gtest_main)
+  if(A_PROGRAM)
+    set(program ${A_PROGRAM})
+  else()
+    set(program ${name})
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE mq_options ${A_LIBS} GTest::gmock GTest::gtest_main)
+  endif()
   if(A_WRAPPER)
     # The emulator applies only where the command is the target itself.
-    add_test(NAME ${name} COMMAND ${A_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>
+    set(emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+    if(A_NO_EMULATOR)
+      set(emulator)
+    endif()
+    add_test(NAME ${name} COMMAND ${A_WRAPPER} ${emulator} $<TARGET_FILE:${program}> ${A_ARGS}
              WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
   else()
-    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+    add_test(NAME ${name} COMMAND ${program} ${A_ARGS} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
   endif()
   # GoogleTest on Windows takes a path without a drive letter as relative; under Wine the
   # Unix root is drive Z:.

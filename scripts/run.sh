@@ -10,27 +10,22 @@ mkdir -p out
 cmake --preset windows >out/windows-configure.log 2>&1
 cmake --build --preset windows -j "$(nproc)" >out/windows-build.log 2>&1 || { tail -n 40 out/windows-build.log; exit 1; }
 
-exe=$(find out/windows -name marquelle.exe | head -n1)
-[ -n "$exe" ] || exe=$(find out/windows/demo -name '*.exe' 2>/dev/null | head -n1)
-[ -n "$exe" ] || { echo "run: nothing to run was built" >&2; exit 1; }
+exe=out/windows/app/marquelle.exe
+[ -f "$exe" ] || { echo "run: $exe was not built" >&2; exit 1; }
 exe=$(realpath "$exe")
 
-# The program itself reads its feed from the bundled demo feed, served on 127.0.0.1 inside
-# the same private network namespace, through an "app.config" beside it that names it.
-case "$exe" in
-  */marquelle.exe) ;;
-  *) exec "$here/show.sh" "$exe" ;;
-esac
-port=${MQ_DEMO_PORT:-18080}
-printf '[Global]\r\nUrl=http://127.0.0.1:%s/demo-feed.xml\r\nReload_Time=5\r\n' "$port" \
+# The program reads the bundled sample feed (app/sample/), served on 127.0.0.1 inside the
+# same private network namespace, through an "app.config" beside it that names it.
+port=${MQ_FEED_PORT:-18080}
+printf '[Global]\r\nUrl=http://127.0.0.1:%s/sample-feed.xml\r\nReload_Time=5\r\n' "$port" \
   >"$(dirname "$exe")/app.config"
 display_mode=0
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}${MQ_HEADLESS:-}${MQ_SANDBOX:-}" ]; then display_mode=1; fi
 export MQ_RUN_EXE=$exe MQ_RUN_PORT=$port MQ_RUN_DISPLAY=$display_mode MQ_RUN_ROOT=$root
 exec "$here/sandbox.sh" --net-only -- bash -c '
   set -euo pipefail
-  python3 -m http.server "$MQ_RUN_PORT" --bind 127.0.0.1 --directory "$MQ_RUN_ROOT/app/demo" \
-    >"$MQ_RUN_ROOT/out/demo-server.log" 2>&1 &
+  python3 -m http.server "$MQ_RUN_PORT" --bind 127.0.0.1 --directory "$MQ_RUN_ROOT/app/sample" \
+    >"$MQ_RUN_ROOT/out/feed-server.log" 2>&1 &
   server=$!
   trap "kill $server 2>/dev/null || true" EXIT
   for _ in $(seq 50); do

@@ -127,6 +127,13 @@ for _ in $(seq 50); do
   "$wine" cmd /c exit 0 >/dev/null 2>&1 && break
   sleep 0.1
 done
+# Wine closes a desktop about a second after the last program using it has ended, and a
+# program that creates a window just then gets none: between two test programs that can take
+# down a whole suite. The desktop keeper of the Windows build holds it for the sandbox's life.
+keeper=${MQ_DESKTOP_KEEPER:-$(dirname "$here")/out/windows/tests/desktop/desktop_keeper.exe}
+if [ -f "$keeper" ]; then
+  "$wine" "$keeper" >/dev/null 2>&1 </dev/null &
+fi
 status=0
 "$@" || status=$?
 exit $status

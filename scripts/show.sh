@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts a Windows program of the build inside the sandbox, the way a user would.
-#   scripts/show.sh EXE [args...]
+#   scripts/show.sh [EXE [args...]]      (default: out/windows/app/marquelle.exe)
+# It starts the program as it is: scripts/run.sh adds the loopback feed marquelle.exe reads.
 # With a display ($DISPLAY set, not under CI, MQ_HEADLESS unset) it runs on that display until it is closed.
 # Without one it runs under Xvfb, takes a screenshot after $MQ_SHOT_DELAY seconds (default 6)
 # into $MQ_SHOT (default screenshots/<program>-<time>.png), ends the program and prints the
@@ -8,8 +9,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-exe=$(realpath "$1")
-shift
+exe=$(realpath "${1:-$root/out/windows/app/marquelle.exe}")
+shift $(($# > 0 ? 1 : 0))
 prefix=${MQ_WINEPREFIX:-$root/out/wineprefix}
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}${MQ_HEADLESS:-}${MQ_SANDBOX:-}" ]; then

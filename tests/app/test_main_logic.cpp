@@ -1,11 +1,18 @@
-// The main window's decisions against a feed and a window that only record what happens.
+// The main window's decisions over the real feed handler, loaded with RSS documents through
+// the loader's hand-over, and a window that only records what it is asked to do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/MainLogic.h"
+#include "feeds/LoaderProxy.h"
+#include "feeds/uRSSHandler.h"
+#include "tests/support/FeedTestSupport.h"
 
 namespace mq {
 namespace {
@@ -14,37 +21,46 @@ struct Item {
   std::string title, description, link;
 };
 
-// A feed that steps the way the feed handler does: next wraps to the first item, previous
-// stays on the first, no current item steps to the first.
-class FakeFeed final : public IFeedState {
- public:
-  int CurrentIndex() const override { return items.empty() ? -1 : current; }
-  int ItemCount() const override { return int(items.size()); }
-  std::string ItemTitle() const override { return items.at(current).title; }
-  std::string ItemDescription() const override { return items.at(current).description; }
-  std::string ItemLink() const override { return items.at(current).link; }
-  std::string ChannelTitle() const override { return channelTitle; }
-  std::string ChannelLink() const override { return channelLink; }
-  void SetUrl(std::string_view u) override {
-    if (!u.empty()) url = u;
+// Text as XML character data: what a feed carries so that the handler reads `text` back.
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else out += c;
   }
-  void SelectNext() override {
-    if (items.empty()) return;
-    current = current + 1 == int(items.size()) ? 0 : current + 1;
-  }
-  void SelectPrevious() override {
-    if (items.empty()) return;
-    current = current <= 0 ? 0 : current - 1;
-  }
+  return out;
+}
 
-  void Load(std::vector<Item> list, int selected = 0) {
-    items = std::move(list);
-    current = selected;
-  }
+// An RSS document with `items`, as a download brings it.
+std::string Document(const std::vector<Item>& items, std::string_view channelTitle = "News",
+                     std::string_view channelLink = "https://news.example/") {
+  std::string body = "<title>" + Escaped(channelTitle) + "</title><link>" + Escaped(channelLink) + "</link>";
+  for (const Item& i : items)
+    body += test::Item(Escaped(i.title), "<description>" + Escaped(i.description) + "</description><link>" +
+                                             Escaped(i.link) + "</link>");
+  return test::Rss(body);
+}
 
-  std::vector<Item> items;
-  int current = -1;
-  std::string channelTitle, channelLink, url;
+// What a failed download hands over: no text.
+const std::string kFailedDownload;
+
+// The real feed handler, its failures kept rather than shown.
+struct Feed {
+  test::TRecordingReporter reporter;
+  TRSSHandler handler{&reporter};
+
+  // A download's text handed over the way the loader does it, with `selected` steps forward.
+  void Load(const std::string& text, int selected = 0) {
+    HandOverFeed(handler, handler.Url(), text);
+    for (int i = 0; i < selected; ++i) handler.SelectNext();
+  }
+  void Load(const std::vector<Item>& items, int selected = 0) { Load(Document(items), selected); }
+  // The items stay, without a current item: a load that failed after the items were read.
+  void LoadUnselected(const std::vector<Item>& items) {
+    Load(items);
+    handler.LoadFromText(test::Rss("<item><title>broken</titel></item>"));
+  }
 };
 
 class FakeView final : public IMainView {
@@ -72,7 +88,7 @@ class FakeView final : public IMainView {
     if (failCreate) throw std::runtime_error("proxy settings");
     calls.push_back("create");
   }
-  void StartLoader() override { calls.push_back("start"); }
+  void StartLoaderThread() override { calls.push_back("start"); }
 
   std::string tickerText = std::string(kLoadingText), tickerHint;
   std::optional<TTickerPass> tickerPass;
@@ -81,14 +97,6 @@ class FakeView final : public IMainView {
   std::vector<std::string> opened;
   bool failCreate = false;
 };
-
-std::string Same(std::string_view s) { return std::string(s); }
-// Stands for the character-reference decoder: "&#39;" becomes "'".
-std::string Decode(std::string_view s) {
-  std::string out(s);
-  for (std::size_t p; (p = out.find("&#39;")) != std::string::npos;) out.replace(p, 5, "'");
-  return out;
-}
 
 std::vector<Item> Items(int n) {
   std::vector<Item> v;
@@ -99,46 +107,47 @@ std::vector<Item> Items(int n) {
 }
 
 struct Flow : ::testing::Test {
-  FakeFeed feed;
+  Feed feed;
   FakeView view;
-  TMainFlow flow{feed, view, Decode};
+  TMainFlow flow{feed.handler, view};
 
   // One completed download that left `items` in the feed.
-  void Download(std::vector<Item> items, int selected = 0) {
+  void Download(const std::string& text) {
     flow.NewLoader(true);
-    feed.Load(std::move(items), selected);
+    feed.Load(text);
     flow.LoaderFinished();
   }
+  void Download(const std::vector<Item>& items) { Download(Document(items)); }
 };
 
 TEST(MainTicker, ComposesNumberCountAndDecodedTitle) {
-  FakeFeed feed;
+  Feed feed;
   std::vector<Item> items(25);
   items[2] = {"Storm", "Rain &#39;all day&#39;", "https://x"};
   feed.Load(items, 2);
-  EXPECT_EQ(TickerTextFor(feed, Decode), (TTextAndHint{"3/25 Storm", "Rain 'all day'"}));
-  feed.items[2].title = "It&#39;s 中文";
-  EXPECT_EQ(TickerTextFor(feed, Decode).Text, "3/25 It's 中文");
+  EXPECT_EQ(TickerTextFor(feed.handler), (TTextAndHint{"3/25 Storm", "Rain 'all day'"}));
+  items[2].title = "It&#39;s 中文";
+  feed.Load(items, 2);
+  EXPECT_EQ(TickerTextFor(feed.handler).Text, "3/25 It's 中文");
 }
 
 TEST(MainTicker, NoCurrentItemGivesTheErrorText) {
-  FakeFeed empty;
-  EXPECT_EQ(TickerTextFor(empty, Decode),
+  Feed empty;
+  EXPECT_EQ(TickerTextFor(empty.handler),
             (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint)}));
-  FakeFeed unselected;
-  unselected.Load(Items(2), -1);  // a parse that stopped without a current item
-  EXPECT_EQ(TickerTextFor(unselected, Decode).Text, kNoFeedText);
+  Feed unselected;
+  unselected.LoadUnselected(Items(2));  // a parse that stopped without a current item
+  ASSERT_EQ(unselected.handler.Items().Count(), 2);
+  EXPECT_EQ(TickerTextFor(unselected.handler).Text, kNoFeedText);
 }
 
 TEST(MainTitle, DecodesTheChannelTitleButNotItsLink) {
-  FakeFeed feed;
-  feed.Load(Items(1));
-  feed.channelTitle = "Bob&#39;s news";
-  feed.channelLink = "https://bob.example/?a=&#39;";
-  EXPECT_EQ(TitleFor(feed, Decode), (TTextAndHint{"Bob's news", "https://bob.example/?a=&#39;"}));
-  FakeFeed empty;
-  empty.channelTitle = "Left over";
-  EXPECT_EQ(TitleFor(empty, Decode), (TTextAndHint{"N/A", ""}));
+  Feed feed;
+  feed.Load(Document(Items(1), "Bob&#39;s news", "https://bob.example/?a=&#39;"));
+  EXPECT_EQ(TitleFor(feed.handler), (TTextAndHint{"Bob's news", "https://bob.example/?a=&#39;"}));
+  Feed empty;
+  empty.Load(Document({}, "Left over"));
+  EXPECT_EQ(TitleFor(empty.handler), (TTextAndHint{"N/A", ""}));
 }
 
 std::string Repeat(std::string_view unit, std::size_t n) {
@@ -168,11 +177,10 @@ TEST(MainTicker, LongTitlesAndDescriptionsAreCutForDisplay) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeFeed feed;
-    feed.Load({{c.text, c.text, "https://x"}});
-    feed.channelTitle = c.text;
-    EXPECT_EQ(TickerTextFor(feed, Decode), (TTextAndHint{"1/1 " + c.title, c.hint}));
-    EXPECT_EQ(TitleFor(feed, Decode).Text, c.title);
+    Feed feed;
+    feed.Load(Document({{c.text, c.text, "https://x"}}, c.text));
+    EXPECT_EQ(TickerTextFor(feed.handler), (TTextAndHint{"1/1 " + c.title, c.hint}));
+    EXPECT_EQ(TitleFor(feed.handler).Text, c.title);
   }
 }
 
@@ -212,9 +220,9 @@ TEST_F(Flow, StepsDuringADownloadMoveTheFeedButNotTheTicker) {
   EXPECT_TRUE(flow.Loading());
   flow.NextClicked();
   flow.TextScrolled();
-  EXPECT_EQ(feed.current, 2);
+  EXPECT_EQ(feed.handler.CurrentIndex(), 2);
   EXPECT_EQ(view.tickerText, "1/3 Title 1");
-  flow.LoaderFinished();  // the download failed and left the items as they were
+  flow.LoaderFinished();  // the download was for another address and left the items as they were
   EXPECT_FALSE(flow.Loading());
   EXPECT_EQ(view.tickerText, "3/3 Title 3");
 }
@@ -238,8 +246,8 @@ TEST_F(Flow, ANewItemStartsItsPassAndTheSameItemKeepsItsPlace) {
       {"completed pass", [](Flow& f) { f.flow.TextScrolled(); }, kRestart},
       {"reload back on the first item", [](Flow& f) { f.Download(Items(3)); }, kRestart},
       {"reload, first item retitled", [&](Flow& f) { f.Download(renamed); }, kRestart},
-      {"failed reload", [](Flow& f) { f.Download({}); }, kRestart},
-      {"failed again", [](Flow& f) { f.Download({}); }, kKeep},
+      {"failed reload", [](Flow& f) { f.Download(kFailedDownload); }, kRestart},
+      {"failed again", [](Flow& f) { f.Download(kFailedDownload); }, kKeep},
   };
   for (const Step& s : steps) {
     view.tickerPass.reset();
@@ -250,10 +258,8 @@ TEST_F(Flow, ANewItemStartsItsPassAndTheSameItemKeepsItsPlace) {
 
 TEST_F(Flow, EndOfDownloadSetsTitleThenLayoutThenTicker) {
   flow.SetFirstRun(false);
-  feed.channelTitle = "A&#39;B";
-  feed.channelLink = "https://ab.example/";
   view.calls.clear();
-  Download(Items(2));
+  Download(Document(Items(2), "A&#39;B", "https://ab.example/"));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start", "title", "layout", "ticker"}));
   EXPECT_EQ(view.titleCaption, "A'B");
   EXPECT_EQ(view.titleHint, "https://ab.example/");
@@ -263,7 +269,7 @@ TEST_F(Flow, EndOfDownloadSetsTitleThenLayoutThenTicker) {
 TEST_F(Flow, FailedOrEmptyDownloadShowsNAAndTheErrorText) {
   flow.SetFirstRun(false);
   Download(Items(2));
-  Download({});
+  Download(kFailedDownload);
   EXPECT_EQ(view.titleCaption, "N/A");
   EXPECT_EQ(view.titleHint, "");
   EXPECT_EQ(view.tickerText, kNoFeedText);
@@ -271,7 +277,9 @@ TEST_F(Flow, FailedOrEmptyDownloadShowsNAAndTheErrorText) {
 }
 
 TEST_F(Flow, ParseWithoutCurrentItemShowsErrorUntilNextSelectsTheFirst) {
-  Download(Items(3), -1);
+  flow.NewLoader(true);
+  feed.LoadUnselected(Items(3));
+  flow.LoaderFinished();
   EXPECT_EQ(view.titleCaption, "N/A");
   EXPECT_EQ(view.tickerText, kNoFeedText);
   flow.NextClicked();
@@ -280,7 +288,7 @@ TEST_F(Flow, ParseWithoutCurrentItemShowsErrorUntilNextSelectsTheFirst) {
 
 TEST_F(Flow, BalloonAfterEveryDownloadOfAFirstRunOnly) {
   Download(Items(1));
-  Download({});
+  Download(kFailedDownload);
   EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "balloon"), 2);
   view.calls.clear();
   flow.SetFirstRun(false);
@@ -335,7 +343,7 @@ TEST_F(Flow, ChoosingAFeedRestartsTheTimerAndLoadsAtOnceButATickDoesNotRestart) 
   for (const char* url : {"https://a.example/rss", "https://a.example/rss"}) {
     view.calls.clear();
     flow.FeedChosen(url);
-    EXPECT_EQ(feed.url, "https://a.example/rss");
+    EXPECT_EQ(feed.handler.Url(), "https://a.example/rss");
     EXPECT_EQ(view.calls, (std::vector<std::string>{"restart", "create", "start"}));
   }
 }
@@ -351,9 +359,9 @@ TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
       {true, 0, true, false}, {true, 2, true, false},   {true, 0, false, false},
   };
   for (const auto& c : cases) {
-    FakeFeed f;
+    Feed f;
     FakeView v;
-    TMainFlow m(f, v, Same);
+    TMainFlow m(f.handler, v);
     if (c.loading) m.NewLoader(true);
     f.Load(Items(c.items));
     v.calls.clear();

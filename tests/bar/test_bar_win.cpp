@@ -18,6 +18,8 @@
 #include "bar/SWResChange.h"
 #include "bar/uBar.h"
 #include "base/Utf.h"
+#include "tests/support/Pump_win.h"
+#include "tests/support/Screen_win.h"
 
 namespace mq {
 namespace bar {
@@ -90,13 +92,7 @@ class TestBar : public TAppBar {
 
 // Dispatches messages for a while, so that posted messages and the shell's notifications
 // arrive.
-void Pump(int ms = 150) {
-  const DWORD end = ::GetTickCount() + ms;
-  do {
-    Application().ProcessMessages();
-    ::Sleep(5);
-  } while (static_cast<LONG>(::GetTickCount() - end) < 0);
-}
+void Pump(int ms = 150) { test::PumpFor(ms); }
 
 RECT WindowRectOf(HWND h) {
   RECT r{};
@@ -127,7 +123,7 @@ class ProbeBar {
   RECT Query(UINT edge) {
     APPBARDATA abd = Data();
     abd.uEdge = edge;
-    abd.rc = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    abd.rc = RECT{0, 0, test::ScreenSize().cx, test::ScreenSize().cy};
     ::SHAppBarMessage(ABM_QUERYPOS, &abd);
     return abd.rc;
   }
@@ -152,7 +148,7 @@ int FreeTop() {
 
 // The strip a 32-pixel bar docked at the top takes.
 std::string TopStrip(int freeTop) {
-  return "0," + std::to_string(freeTop) + "," + std::to_string(::GetSystemMetrics(SM_CXSCREEN)) + "," +
+  return "0," + std::to_string(freeTop) + "," + std::to_string(test::ScreenSize().cx) + "," +
          std::to_string(freeTop + 32);
 }
 
@@ -429,8 +425,7 @@ TEST_F(AppBarWin, DragIntoTheLowerHalfMovesTheBarToTheBottomAndBack) {
   HWND h = b->Handle();
   ProbeBar probe;
   const RECT freeBottom = probe.Query(ABE_BOTTOM);
-  const int cx = ::GetSystemMetrics(SM_CXSCREEN);
-  const int cy = ::GetSystemMetrics(SM_CYSCREEN);
+  const auto [cx, cy] = test::ScreenSize();
 
   // WM_MOVING carries a pointer, so it is sent (as the move loop does), never posted.
   CursorForNextMessage(h, cx / 2, cy * 3 / 4);

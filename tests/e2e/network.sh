@@ -4,9 +4,10 @@
 #   tests/e2e/network.sh MARQUELLE_EXE PROBE_EXE WORK_DIR
 # In a sandbox of its own, whose routes this script changes (nothing leaves the machine:
 # the namespace has only loopback):
-#   1. No route at all and the feed server down: the ticker shows the error text. Then every
-#      address is made local ("the network is back"; the probe address refuses) and the
-#      server started: a download starts within one probe interval, not at the next reload.
+#   1. No route at all and the feed not yet on the server: the ticker shows the error text.
+#      Then every address is made local ("the network is back"; the probe address refuses)
+#      and the feed published: a download starts within one probe interval, not at the next
+#      reload, and shows the feed.
 #   2. The probe address routed into loopback, where its packets are dropped: the bar appears
 #      no more than the cancel time plus one second later than without a route.
 #   3. A stable network and a feed that fails: the detector starts no extra downloads.
@@ -89,13 +90,19 @@ wait_gets() {  # COUNT TIMEOUT_MS: milliseconds until the server has seen COUNT 
 }
 : >"$work/server.log"
 
-# 1. No route, server down; then the network and the server come back.
+# 1. No route and no feed yet; then the network comes back and the feed is published. The
+# server runs from the start, so the first download is known to have failed before the
+# network comes back (and the detector, made before the form loads, has seen it missing).
+published=$work/published
+mkdir -p "$published"
+start_server "$published"
 unrouted_ms=$(start_program)
+[ "$(wait_gets 1 30000)" != never ] || fail "no network: no first download"
 out=$(probe ticker "现在无法从当前地址获取 feeds!" 30000) || true
 [[ $out == found* ]] && pass "no network: error text shown" || fail "no network: no error text"
 ip route add local default dev lo
-start_server "$feed"
-back_ms=$(wait_gets 1 $((interval_ms + 3000)))
+cp "$feed/news.xml" "$published/news.xml"
+back_ms=$(wait_gets 2 $((interval_ms + 3000)))
 if [ "$back_ms" != never ] && [ "$back_ms" -le $((interval_ms + 1500)) ]; then
   pass "network back: download after $back_ms ms (probe interval $interval_ms ms)"
 else

@@ -1,5 +1,7 @@
 # Runs feeddump on feeds of tests/data/feeds and checks its exit status and output:
-#   cmake -DFEEDDUMP=<exe> -DDATA=<dir> -P check_feeddump.cmake
+#   cmake -DDATA=<dir> -P check_feeddump.cmake <feeddump>
+math(EXPR last "${CMAKE_ARGC} - 1")
+set(FEEDDUMP "${CMAKE_ARGV${last}}")
 function(expect file status pattern)
   execute_process(COMMAND ${FEEDDUMP} ${DATA}/${file} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL status)

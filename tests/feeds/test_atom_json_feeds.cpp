@@ -11,7 +11,7 @@
 #include "feeds/FeedUrl.h"
 #include "feeds/JsonFeedReader.h"
 #include "feeds/uRSSHandler.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 #include "tests/feeds/HostileFeeds.h"
 
 namespace mq {

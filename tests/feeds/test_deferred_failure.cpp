@@ -8,7 +8,7 @@
 
 #include "feeds/DeferredFailure.h"
 #include "feeds/uRSSHandler.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 
 namespace mq {
 namespace {

@@ -3,10 +3,7 @@
 // expectations in tests/data/feeds/expected.txt.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,7 +14,8 @@
 #include "feeds/FeedText.h"
 #include "feeds/uRSSHandler.h"
 #include "tests/feeds/FeedGenerator.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
+#include "tests/support/SourceFiles.h"
 
 namespace mq {
 namespace {
@@ -31,16 +29,7 @@ struct Expectation {
   std::vector<std::string> titles;
 };
 
-std::string DataDir() {
-  const char* root = std::getenv("MQ_SOURCE_DIR");
-  return std::string(root ? root : ".") + "/tests/data/feeds";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in.good()) << "cannot read " << path;
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+constexpr char kDataDir[] = "tests/data/feeds";
 
 std::string Unescape(const std::string& s) {
   std::string out;
@@ -56,7 +45,7 @@ std::string Unescape(const std::string& s) {
 }
 
 std::vector<Expectation> ReadExpectations() {
-  std::istringstream in(ReadFile(DataDir() + "/expected.txt"));
+  std::istringstream in(test::ReadSourceFile(std::string(kDataDir) + "/expected.txt"));
   std::vector<Expectation> all;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -137,10 +126,10 @@ TEST(FeedCorpus, EveryFeedGivesItsExpectedTitles) {
   std::set<std::string> listed;
   for (const Expectation& e : all) {
     EXPECT_TRUE(listed.insert(e.file).second) << "listed twice: " << e.file;
-    Check(e, ReadFile(DataDir() + "/" + e.file));
+    Check(e, test::ReadSourceFile(std::string(kDataDir) + "/" + e.file));
   }
   // Every feed of the folder has its expectations.
-  for (const auto& entry : std::filesystem::directory_iterator(DataDir())) {
+  for (const auto& entry : std::filesystem::directory_iterator(test::SourcePath(kDataDir))) {
     const std::string ext = entry.path().extension().string();
     if (ext == ".xml" || ext == ".html") {
       EXPECT_TRUE(listed.count(entry.path().filename().string())) << "no expectations for " << entry.path();

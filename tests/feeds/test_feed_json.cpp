@@ -4,7 +4,7 @@
 #include <string>
 
 #include "feeds/FeedJson.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 
 namespace mq {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "feeds/FeedDecode.h"
 #include "feeds/uRSSHandler.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 #include "tests/feeds/HostileFeeds.h"
 
 namespace mq {

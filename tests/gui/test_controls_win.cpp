@@ -4,24 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "gui/Forms_win.h"
 #include "gui/StdCtrls_win.h"
 #include "image/PngImage_win.h"
+#include "tests/support/Painted_win.h"
+#include "tests/support/SourceFiles.h"
 
 namespace {
 
 using namespace mq;
 
-std::vector<std::uint8_t> ReadFile(const std::string& relative) {
-  const char* root = std::getenv("MQ_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : ".") + "/" + relative, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+using Bytes = std::vector<std::uint8_t>;
+Bytes ReadFile(const std::string& relative) { return test::ReadSourceFile<Bytes>(relative); }
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
   static const char* digits = "0123456789ABCDEF";
@@ -30,7 +26,7 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
   return s;
 }
 
-TColor PixelAt(const TBitmap& b, int x, int y) { return PixelToColor(b.ScanLine(y)[x] & 0xFFFFFF); }
+using test::PixelAt;
 
 struct Painted : ::testing::Test {
   Owned<TForm> form = CreateOwnedForm<TForm>();
@@ -41,12 +37,7 @@ struct Painted : ::testing::Test {
     form->Font().SetName("Tahoma");
     form->Font().SetSize(8);
   }
-  TBitmap Paint() {
-    TBitmap target(200, 60);
-    form->PaintContent(target.Dc(), RECT{0, 0, 200, 60});
-    ::GdiFlush();
-    return target;
-  }
+  TBitmap Paint() { return test::PaintForm(*form); }
 };
 
 TEST_F(Painted, LabelSizesItselfToItsCaption) {

@@ -10,6 +10,7 @@
 
 #include "gui/Forms_win.h"
 #include "gui/Threads_win.h"
+#include "tests/support/Pump_win.h"
 
 namespace {
 
@@ -34,16 +35,8 @@ struct Worker : TThread {
   }
 };
 
-// Pumps messages until `done` or two seconds have passed.
-template <typename F>
-bool PumpUntil(F done) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (!done() && std::chrono::steady_clock::now() < until) {
-    Application().ProcessMessages();
-    ::Sleep(1);
-  }
-  return done();
-}
+// A thread ends well within two seconds.
+bool PumpUntil(const std::function<bool()>& done) { return test::PumpUntil(done, 2000); }
 
 TEST(Threads, CreatedSuspendedAndRunOnlyWhenStarted) {
   Application().Initialize();

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "http/ALWinHttpClient.h"
-#include "tests/http/LoopbackServer_win.h"
+#include "tests/support/LoopbackServer_win.h"
 
 namespace mq {
 namespace {

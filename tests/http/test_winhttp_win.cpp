@@ -17,7 +17,7 @@
 
 #include "base/Utf.h"
 #include "http/ALWinHttpClient.h"
-#include "tests/http/LoopbackServer_win.h"
+#include "tests/support/LoopbackServer_win.h"
 
 namespace mq {
 namespace {

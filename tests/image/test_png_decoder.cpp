@@ -5,23 +5,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/SourceFiles.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes ReadFile(const std::string& name) {
-  const char* root = std::getenv("MQ_SOURCE_DIR");
-  std::string path = std::string(root ? root : ".") + "/tests/image/data/" + name;
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in.good()) << path;
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+Bytes ReadFile(const std::string& name) { return mq::test::ReadSourceFile<Bytes>("tests/image/data/" + name); }
 
 struct Picture {
   const char* name;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "feeds/LoaderProxy.h"
-#include "tests/feeds/FeedTestSupport.h"
+#include "tests/support/FeedTestSupport.h"
 #include "tests/http/FakeWinHttp.h"
 
 namespace mq {

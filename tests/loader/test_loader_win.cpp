@@ -17,8 +17,9 @@
 #include "base/Utf.h"
 #include "feeds/uRSSLoader.h"
 #include "gui/Forms_win.h"
-#include "tests/feeds/FeedTestSupport.h"
-#include "tests/http/LoopbackServer_win.h"
+#include "tests/support/FeedTestSupport.h"
+#include "tests/support/LoopbackServer_win.h"
+#include "tests/support/Pump_win.h"
 
 namespace mq {
 namespace {
@@ -36,16 +37,8 @@ LoopbackServer::Handler Serve(std::string body) {
   return [body](const LoopbackServer::Request&) { return Reply{200, "OK", {}, body}; };
 }
 
-// Pumps the main thread's messages (hand-overs and end events) until `done` or a time-out.
-bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    Application().ProcessMessages();
-  }
-  return true;
-}
+// The main thread's hand-overs and end events, for a download of at most 20 seconds.
+bool PumpUntil(const std::function<bool()>& done, int ms = 20000) { return test::PumpUntil(done, ms); }
 
 // Starts a loader for the handler; `ended` is set by its end event on the main thread.
 void StartLoader(TRSSHandler& handler, std::atomic<int>& ended, std::vector<std::string>* order = nullptr,

@@ -16,17 +16,12 @@
 #include "app/uMain.h"
 #include "gui/Dpi_win.h"
 #include "ticker/TickerMath.h"
+#include "tests/support/Pump_win.h"
 
 namespace mq {
 namespace {
 
-void Pump(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    Application().ProcessMessages();
-  }
-}
+using test::PumpFor;
 
 int ExpectedDpi() {
   const char* v = std::getenv("MQ_EXPECT_DPI");
@@ -62,7 +57,7 @@ class MainWindowDpi : public ::testing::Test {
   void SetUp() override {
     ::DeleteFileW(L"app.config");
     form_ = CreateOwnedForm<TfrMain>();
-    Pump(400);  // the posted enter/exit pair records the docked size
+    PumpFor(400);  // the posted enter/exit pair records the docked size
   }
   void TearDown() override { form_.reset(); }
   TfrMain& Form() { return *form_; }
@@ -175,7 +170,7 @@ TEST_F(MainWindowDpi, AChangeOfResolutionScalesAndDocksTheBarAgain) {
     SCOPED_TRACE(to);
     RECT suggested = WindowRect(f.Handle());
     ::SendMessageW(f.Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
-    Pump(200);
+    PumpFor(200);
     const RECT r = WindowRect(f.Handle());
     EXPECT_EQ(r.bottom - r.top, ScaleDpi(32, to));
     EXPECT_EQ(f.HorzDockSize(), ScaleDpi(32, to));

@@ -16,8 +16,10 @@
 
 #include "app/uMain.h"
 #include "base/Utf.h"
-#include "tests/http/LoopbackServer_win.h"
+#include "tests/support/LoopbackServer_win.h"
 #include "tests/support/RealInput_win.h"
+#include "tests/support/Pump_win.h"
+#include "tests/support/Screen_win.h"
 
 namespace mq {
 namespace {
@@ -32,15 +34,7 @@ const std::string kFeed = R"(<?xml version="1.0" encoding="UTF-8"?>
 <item><title>Kite</title><link>http://127.0.0.1/3</link><description>Third</description></item>
 </channel></rss>)";
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    Application().ProcessMessages();
-  }
-  return true;
-}
+using test::PumpUntil;
 
 std::string ConfigPath() { return ConfigFileFor(ExecutablePath()); }
 
@@ -159,8 +153,7 @@ TEST_F(MainWindow, StartUpWithoutSettingsFile) {
   EXPECT_TRUE(f.tmrReload->Enabled());
   // The layout: previous button 10 pixels right of the title, next button 10 pixels before
   // the work area's right end, the ticker between them, one pixel every 30 ms.
-  RECT work{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT work = test::WorkArea();
   EXPECT_EQ(f.imgPrevRssItem->Left(), f.lblTitle->Left() + f.lblTitle->Width() + 10);
   EXPECT_EQ(f.imgNextRssItem->Left(), work.right - work.left - 16 - 10);
   EXPECT_EQ(f.lblTicker->Left(), f.imgPrevRssItem->Left() + 16);
@@ -474,7 +467,7 @@ TEST_F(MainWindow, APressOnTheBackgroundDragsTheBarToTheBottomAndBack) {
   WriteConfig("");
   TfrMain& f = Create();
   ShownBar(f);
-  const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+  const auto [cx, cy] = test::ScreenSize();
   ASSERT_EQ(f.StoredEdge(), abeTop);
   // Below the ticker, on the tile: nothing there takes a press.
   const int spotX = f.lblTicker->Left() + 40, spotY = f.ClientHeight() - 3;
@@ -590,9 +583,8 @@ TEST_F(MainWindow, DisplayAndWorkAreaChangesLayTheStripOutAgain) {
   WriteConfig("");
   TfrMain& f = Create();
   ShownBar(f);
-  RECT work{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+  RECT work = test::WorkArea();
+  const auto [cx, cy] = test::ScreenSize();
 
   // A display change reaches the window although start-up put the application window under
   // the desktop's (Wine's desktop has no "Progman" window: another parent stands in).

@@ -16,6 +16,7 @@
 #include "net/QNetDetect.h"
 #include "net/QuConnCheckThread.h"
 #include "net/QuNetUtil.h"
+#include "tests/support/Pump_win.h"
 
 namespace mq {
 namespace {
@@ -30,15 +31,8 @@ long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-template <typename F>
-bool PumpUntil(F done, int ms = 4000) {
-  const auto until = Clock::now() + std::chrono::milliseconds(ms);
-  while (!done() && Clock::now() < until) {
-    Application().ProcessMessages();
-    ::Sleep(2);
-  }
-  return done();
-}
+// A probe ends within a few seconds.
+bool PumpUntil(const std::function<bool()>& done, int ms = 4000) { return test::PumpUntil(done, ms); }
 
 // A TCP socket listening on 127.0.0.1 at a port the system picks.
 class Listener {

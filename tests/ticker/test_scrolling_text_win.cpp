@@ -12,6 +12,7 @@
 #include "gui/Forms_win.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/TickerMath.h"
+#include "tests/support/Painted_win.h"
 
 namespace {
 
@@ -41,16 +42,10 @@ struct Fixture : ::testing::Test {
     ::SetCursorPos(1000, 700);
   }
 
-  // Paints the form into a memory bitmap and returns it.
-  TBitmap Paint() {
-    TBitmap target(form->ClientWidth(), form->ClientHeight());
-    form->PaintContent(target.Dc(), RECT{0, 0, target.Width(), target.Height()});
-    ::GdiFlush();
-    return target;
-  }
+  TBitmap Paint() { return test::PaintForm(*form); }
   // Colour of a pixel of the ticker in control coordinates.
   static TColor At(const TBitmap& b, const TALScrollingText* t, int x, int y) {
-    return PixelToColor(b.ScanLine(t->Top() + y)[t->Left() + x] & 0xFFFFFF);
+    return test::PixelAt(b, t->Left() + x, t->Top() + y);
   }
   // A big bold face has solid stems: pixels that the glyphs cover completely.
   void UseSolidFont() {
@@ -125,7 +120,7 @@ TEST_F(Fixture, ALongTextCostsNoWiderBitmapsAndShowsRightEverywhere) {
     int solid = 0;
     for (int y = 0; y < 24; ++y)
       for (int x = 15; x < 385; ++x) {
-        const TColor s = PixelToColor(whole.ScanLine(y)[x - offset] & 0xFFFFFF);
+        const TColor s = test::PixelAt(whole, x - offset, y);
         if (s == ticker->StencilColor()) {
           ++solid;
           ASSERT_EQ(At(shot, ticker, x, y), kFont) << x << "," << y;
@@ -147,18 +142,18 @@ TEST_F(Fixture, FadeColumnsHoldExactlyTheColourSteps) {
     for (int y : {0, 11, 23}) {
       for (int i = 0; i < fade; ++i) {
         const TColor expected = ColorStep(kBack, kFont, i + 1, fade);
-        EXPECT_EQ(PixelToColor(f.ScanLine(y)[i] & 0xFFFFFF), expected) << "left column " << i;
-        EXPECT_EQ(PixelToColor(f.ScanLine(y)[399 - i] & 0xFFFFFF), expected) << "right column " << i;
+        EXPECT_EQ(test::PixelAt(f, i, y), expected) << "left column " << i;
+        EXPECT_EQ(test::PixelAt(f, 399 - i, y), expected) << "right column " << i;
       }
-      for (int x = fade; x < 400 - fade; x += 37) EXPECT_EQ(PixelToColor(f.ScanLine(y)[x] & 0xFFFFFF), kFont);
+      for (int x = fade; x < 400 - fade; x += 37) EXPECT_EQ(test::PixelAt(f, x, y), kFont);
     }
   }
   // The outermost column is the background, the innermost of 15 is the font colour.
   ticker->SetEdgeFadeWidth(15);
-  EXPECT_EQ(PixelToColor(ticker->FadeBitmap().ScanLine(5)[0] & 0xFFFFFF), kBack);
-  EXPECT_EQ(PixelToColor(ticker->FadeBitmap().ScanLine(5)[14] & 0xFFFFFF), kFont);
+  EXPECT_EQ(test::PixelAt(ticker->FadeBitmap(), 0, 5), kBack);
+  EXPECT_EQ(test::PixelAt(ticker->FadeBitmap(), 14, 5), kFont);
   ticker->SetEdgeFadeWidth(0);
-  EXPECT_EQ(PixelToColor(ticker->FadeBitmap().ScanLine(5)[0] & 0xFFFFFF), kFont);
+  EXPECT_EQ(test::PixelAt(ticker->FadeBitmap(), 0, 5), kFont);
 }
 
 TEST_F(Fixture, GlyphsTakeTheFadeColourAndTheSpaceAroundThemTheBackground) {
@@ -176,11 +171,11 @@ TEST_F(Fixture, GlyphsTakeTheFadeColourAndTheSpaceAroundThemTheBackground) {
     int solid = 0, background = 0;
     for (int y = 0; y < 24; ++y) {
       for (int x = 0; x < 400; ++x) {
-        const TColor s = PixelToColor(strip.ScanLine(y)[x - offset - ticker->StripOrigin()] & 0xFFFFFF);
+        const TColor s = test::PixelAt(strip, x - offset - ticker->StripOrigin(), y);
         const TColor got = At(shot, ticker, x, y);
         if (s == stencil) {
           ++solid;
-          ASSERT_EQ(got, PixelToColor(ticker->FadeBitmap().ScanLine(y)[x] & 0xFFFFFF)) << x << "," << y;
+          ASSERT_EQ(got, test::PixelAt(ticker->FadeBitmap(), x, y)) << x << "," << y;
           if (x >= 15 && x < 385) {
             ASSERT_EQ(got, kFont) << x << "," << y;
           }
@@ -207,7 +202,7 @@ TEST_F(Fixture, SmoothedGlyphEdgesFadeWithTheGlyphs) {
   for (int y = 0; y < 24; ++y)
     for (int x = 0; x < 400; ++x) {
       const TColor got = At(shot, ticker, x, y);
-      const TColor fade = PixelToColor(ticker->FadeBitmap().ScanLine(y)[x] & 0xFFFFFF);
+      const TColor fade = test::PixelAt(ticker->FadeBitmap(), x, y);
       for (int shift : {0, 8, 16}) {
         const int g = (got >> shift) & 0xFF, lo = std::min((kBack >> shift) & 0xFF, (fade >> shift) & 0xFF),
                   hi = std::max((kBack >> shift) & 0xFF, (fade >> shift) & 0xFF);
@@ -233,7 +228,7 @@ TEST_F(Fixture, StencilColourFollowsFontAndBackground) {
     int stencilPixels = 0;
     const TBitmap& s = ticker->TextStrip();
     for (int y = 0; y < s.Height(); ++y)
-      for (int x = 0; x < s.Width(); ++x) stencilPixels += PixelToColor(s.ScanLine(y)[x] & 0xFFFFFF) == c.stencil;
+      for (int x = 0; x < s.Width(); ++x) stencilPixels += test::PixelAt(s, x, y) == c.stencil;
     EXPECT_GT(stencilPixels, 10);
   }
 }

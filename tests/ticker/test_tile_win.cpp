@@ -9,6 +9,7 @@
 #include "gui/Forms_win.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/EsTile_win.h"
+#include "tests/support/Painted_win.h"
 
 namespace {
 
@@ -41,12 +42,7 @@ struct TileFixture : ::testing::Test {
     tile->SetParent(form.get());
     tile->SetBounds(0, 0, 592, 24);
   }
-  TBitmap Paint() {
-    TBitmap target(600, 30);
-    form->PaintContent(target.Dc(), RECT{0, 0, 600, 30});
-    ::GdiFlush();
-    return target;
-  }
+  TBitmap Paint() { return test::PaintForm(*form); }
 };
 
 TEST_F(TileFixture, DefaultsAndVersion) {
@@ -69,9 +65,9 @@ TEST_F(TileFixture, BarBitmapOnTheBarGives198ColumnsAndOneCutRow) {
       ASSERT_EQ(shot.ScanLine(y)[x] & 0xFFFFFF, kGloss[y] ^ std::uint32_t(x % 3)) << x << "," << y;
   // Column 198 starts at 591 and keeps 1 of its 3 pixels: the column right of it is the form.
   EXPECT_EQ(shot.ScanLine(10)[591] & 0xFFFFFF, kGloss[10] ^ 0u);
-  EXPECT_EQ(PixelToColor(shot.ScanLine(10)[592] & 0xFFFFFF), 0x00FF00FFu);
+  EXPECT_EQ(test::PixelAt(shot, 592, 10), 0x00FF00FFu);
   // The 25th line of the bitmap is cut: below the tile is the form.
-  EXPECT_EQ(PixelToColor(shot.ScanLine(24)[5] & 0xFFFFFF), 0x00FF00FFu);
+  EXPECT_EQ(test::PixelAt(shot, 5, 24), 0x00FF00FFu);
 }
 
 TEST_F(TileFixture, PatternStartsAtTheTopLeftOnEveryRowOfTiles) {
@@ -90,14 +86,14 @@ TEST_F(TileFixture, NoBitmapFillsWithTheControlsColour) {
   tile->SetColor(0x00123456);
   TBitmap shot = Paint();
   for (int y = 0; y < 24; y += 5)
-    for (int x = 0; x < 592; x += 13) ASSERT_EQ(PixelToColor(shot.ScanLine(y)[x] & 0xFFFFFF), 0x00123456u);
+    for (int x = 0; x < 592; x += 13) ASSERT_EQ(test::PixelAt(shot, x, y), 0x00123456u);
   // Releasing a bitmap again gives the colour back.
   TBitmap bmp = BarBitmap();
   tile->SetBitmap(&bmp);
   tile->SetBitmap(nullptr);
   EXPECT_TRUE(tile->Bitmap().Empty());
   shot = Paint();
-  EXPECT_EQ(PixelToColor(shot.ScanLine(3)[3] & 0xFFFFFF), 0x00123456u);
+  EXPECT_EQ(test::PixelAt(shot, 3, 3), 0x00123456u);
 }
 
 TEST_F(TileFixture, AssigningABitmapRepaintsAtOnce) {
@@ -141,8 +137,8 @@ end)";
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->Version(), "1.11");
   ASSERT_EQ(t->Bitmap().Width(), 2);
-  EXPECT_EQ(PixelToColor(t->Bitmap().ScanLine(0)[0] & 0xFFFFFF), clBlue);
-  EXPECT_EQ(PixelToColor(t->Bitmap().ScanLine(0)[1] & 0xFFFFFF), clRed);
+  EXPECT_EQ(test::PixelAt(t->Bitmap(), 0, 0), clBlue);
+  EXPECT_EQ(test::PixelAt(t->Bitmap(), 1, 0), clRed);
   EXPECT_EQ(t->Anchors(), akLeft | akTop | akRight | akBottom);
 }
 

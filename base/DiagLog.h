@@ -20,7 +20,7 @@ namespace mq {
 // The log file's name, kept beside the program.
 inline constexpr std::string_view kLogFileName = "marquelle.log";
 // The size a log file reaches before it is moved aside.
-inline constexpr std::uintmax_t kLogMaxBytes = 1024 * 1024;
+inline constexpr std::uintmax_t kLogMaxBytes = std::uintmax_t{1024} * 1024;
 // The longest text one line carries; the rest is cut at a character boundary and marked.
 inline constexpr std::size_t kLogMaxTextBytes = 2000;
 

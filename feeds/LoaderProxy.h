@@ -38,7 +38,7 @@ TLoaderProxy LoaderProxyFromSettings(std::optional<bool> proxyEnable, std::strin
 void ApplyLoaderProxy(TALWinHttpClient& client, const TLoaderProxy& proxy);
 
 // The largest body a loader accepts; a longer download is stopped and counts as failed.
-inline constexpr std::size_t kMaxFeedBytes = 16u * 1024u * 1024u;
+inline constexpr std::size_t kMaxFeedBytes = std::size_t{16} * 1024 * 1024;
 
 // How long a loader's download may take as a whole (connecting, sending and receiving), so
 // that a server dripping bytes cannot keep a loader thread alive; past it the download

@@ -101,9 +101,8 @@ class TFieldSplitter {
       entry += '=';
       Take();
       entry += Take();
-    } else if (hasEquals && t.back() == '=' && count_ >= 1) {
-      entry += Take();
-    } else if (!hasEquals && count_ >= 1 && Peek(0).front() == '=') {
+    } else if (count_ >= 1 && (hasEquals ? t.back() == '=' : Peek(0).front() == '=')) {
+      // `name= value` takes the value; `name =value` takes "=value".
       entry += Take();
     }
     return true;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/DiagLog.h"
+
 namespace mq {
 
 // Seven Chinese-language and seven English-language news services. Entry 1 (BBC News 中文,
@@ -172,6 +174,18 @@ void ReplaceCustomUrls(IProfileFile& file, const TRSSLinkList& customLinks) {
     Write(file, kSectionCustomUrls, "Url_" + std::to_string(n), customLinks.Strings(n));
 }
 
+// Runs the writes of `what`, noting in the diagnostics log that they were made or refused.
+template <typename Writes>
+void LoggedWrites(IProfileFile& file, std::string_view what, Writes writes) {
+  try {
+    writes();
+  } catch (const ESettingsWriteError& e) {
+    LogEvent("settings", std::string(what) + " not written: " + e.what());
+    throw;
+  }
+  LogEvent("settings", std::string(what) + " written to " + file.Path());
+}
+
 }  // namespace
 
 TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
@@ -208,27 +222,42 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
   s.TickerFont.Color =
       static_cast<std::uint32_t>(ReadInteger(file, kSectionGlobal, "Ticker_Font_Color", 15136255));
   AddFontStyleText(file.ReadString(kSectionGlobal, "Ticker_Font_Style", "00"), s.TickerFont);
+  s.Log = ReadInteger(file, kSectionGlobal, "Log", 0) != 0;
   return s;
+}
+
+bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath, std::string_view logPath) {
+  if (!settings.Log || !DiagLog().Open(logPath)) return false;
+  LogEvent("settings", "read " + std::string(configPath) + (settings.FileExists ? "" : " (no file: first run)") +
+                           ": Url=" + settings.Url + ", Reload_Time=" +
+                           std::to_string(ReloadMinutesFromInterval(settings.ReloadIntervalMs)) + " min, " +
+                           std::to_string(settings.DefaultLinks.Count()) + " built-in and " +
+                           std::to_string(settings.CustomLinks.Count()) + " own feeds");
+  return true;
 }
 
 void SaveState(IProfileFile& file, std::string_view feedUrl, std::uint32_t reloadIntervalMs,
                const TRSSLinkList& customLinks) {
-  Write(file, kSectionGlobal, "Url", feedUrl);
-  Write(file, kSectionGlobal, "Reload_Time",
-        std::to_string(ReloadMinutesFromInterval(reloadIntervalMs)));
-  ReplaceCustomUrls(file, customLinks);
+  LoggedWrites(file, "state (Url=" + std::string(feedUrl) + ")", [&] {
+    Write(file, kSectionGlobal, "Url", feedUrl);
+    Write(file, kSectionGlobal, "Reload_Time",
+          std::to_string(ReloadMinutesFromInterval(reloadIntervalMs)));
+    ReplaceCustomUrls(file, customLinks);
+  });
 }
 
 void SaveConfiguration(IProfileFile& file, int lastConfigPage, const TRSSLinkList& defaultLinks,
                        const TRSSLinkList& customLinks, const TTickerFont& tickerFont) {
-  Write(file, kSectionGlobal, "Last_Config_Page", std::to_string(lastConfigPage));
-  Write(file, kSectionDefaultUrls, "Disabled", defaultLinks.DisabledIndices());
-  ReplaceCustomUrls(file, customLinks);
-  Write(file, kSectionGlobal, "Ticker_Font_Name", tickerFont.Name);
-  Write(file, kSectionGlobal, "Ticker_Font_Size", std::to_string(tickerFont.Size));
-  Write(file, kSectionGlobal, "Ticker_Font_Color",
-        std::to_string(static_cast<std::int32_t>(tickerFont.Color)));
-  Write(file, kSectionGlobal, "Ticker_Font_Style", FontStyleText(tickerFont));
+  LoggedWrites(file, "configuration", [&] {
+    Write(file, kSectionGlobal, "Last_Config_Page", std::to_string(lastConfigPage));
+    Write(file, kSectionDefaultUrls, "Disabled", defaultLinks.DisabledIndices());
+    ReplaceCustomUrls(file, customLinks);
+    Write(file, kSectionGlobal, "Ticker_Font_Name", tickerFont.Name);
+    Write(file, kSectionGlobal, "Ticker_Font_Size", std::to_string(tickerFont.Size));
+    Write(file, kSectionGlobal, "Ticker_Font_Color",
+          std::to_string(static_cast<std::int32_t>(tickerFont.Color)));
+    Write(file, kSectionGlobal, "Ticker_Font_Style", FontStyleText(tickerFont));
+  });
 }
 
 bool ReadStartAtLogOn(IRegistryValues& runKey) {

@@ -136,6 +136,7 @@ struct TSettings {
   TRSSLinkList DefaultLinks;
   TRSSLinkList CustomLinks;
   TTickerFont TickerFont;
+  bool Log = false;  // "Global"/"Log" set to a number other than 0: the diagnostics log is on
 };
 
 // Reads the whole file. `resourceFont` is the ticker font as the form resource gives it: its
@@ -144,16 +145,23 @@ struct TSettings {
 TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
                        const TTickerFont& resourceFont = {});
 
+// Opens the diagnostics log at `logPath` when `settings.Log` asks for it, and writes there
+// which file the settings were read from and what they hold. False when the log stays off
+// (not asked for, or the file cannot be written, which the program goes on without).
+bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath, std::string_view logPath);
+
 // At exit: "Global"/"Url", "Global"/"Reload_Time", then the "Custom Urls" section rewritten
 // whole ("Disabled" first, then Url_0, Url_1, ...), so a hand-edited section does not gain a
 // second copy of its addresses at every exit. Throws ESettingsWriteError at the first refused
-// write; the keys after it are not written.
+// write; the keys after it are not written. The write, or its refusal, goes to the
+// diagnostics log.
 void SaveState(IProfileFile& file, std::string_view feedUrl, std::uint32_t reloadIntervalMs,
                const TRSSLinkList& customLinks);
 
 // After an accepted configuration: "Last_Config_Page", "Default Urls"/"Disabled", the
 // "Custom Urls" section rewritten whole ("Disabled" first, then Url_0, Url_1, ...), then the
-// four ticker font keys. Throws ESettingsWriteError at the first refused write.
+// four ticker font keys. Throws ESettingsWriteError at the first refused write. The write,
+// or its refusal, goes to the diagnostics log.
 void SaveConfiguration(IProfileFile& file, int lastConfigPage, const TRSSLinkList& defaultLinks,
                        const TRSSLinkList& customLinks, const TTickerFont& tickerFont);
 

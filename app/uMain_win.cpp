@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "base/DiagLog.h"
 #include "base/Utf.h"
 #include "feeds/uRSSLoader.h"
 
@@ -152,6 +153,7 @@ void TfrMain::LoadSettings() {
   DefaultLinks = std::move(s.DefaultLinks);
   CustomLinks = std::move(s.CustomLinks);
   SetTickerFont(s.TickerFont);
+  OpenDiagnosticsLog(s, configFile_, LogFileFor(ExecutablePath()));
 }
 
 void TfrMain::SaveState() {

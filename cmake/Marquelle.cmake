@@ -4,10 +4,16 @@ set(MQ_TEST_RESULTS ${CMAKE_BINARY_DIR}/test-results CACHE PATH "Where test runs
 
 add_library(mq_options INTERFACE)
 target_compile_features(mq_options INTERFACE cxx_std_20)
+# The warnings every preset keeps, as errors: the usual set, and shadowing, since a name
+# that hides another (a parameter hiding a member, a local hiding a parameter) is how a
+# guard ends up restoring nothing. Unused parameters stay allowed: handlers and overrides
+# take parameters they do not need. MQ_WERROR=OFF turns the errors back into warnings.
+option(MQ_WERROR "Treat the kept warnings as errors" ON)
 if(MSVC)
-  target_compile_options(mq_options INTERFACE /W4)
+  target_compile_options(mq_options INTERFACE /W4 $<$<BOOL:${MQ_WERROR}>:/WX>)
 else()
-  target_compile_options(mq_options INTERFACE -Wall -Wextra -Wno-unused-parameter)
+  target_compile_options(mq_options INTERFACE -Wall -Wextra -Wshadow -Wno-unused-parameter
+                                              $<$<BOOL:${MQ_WERROR}>:-Werror>)
 endif()
 if(WIN32)
   target_compile_definitions(mq_options INTERFACE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN

@@ -1,6 +1,7 @@
 // The native build's charset converter: glibc's iconv.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -69,7 +70,7 @@ class TIconvConverter final : public TCharsetConverter {
       grow(3);
       std::string rep;
       AppendUtf8(rep, 0xFFFD);
-      std::memcpy(dst, rep.data(), rep.size());
+      std::copy(rep.begin(), rep.end(), dst);
       dst += rep.size(), dstLeft -= rep.size();
       ++in, --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -226,12 +226,10 @@ size_t DecodeNumericRef(std::string_view text, size_t at, std::string& out) {
   bool negative = false;
   if (j < window && (p[j] == '+' || p[j] == '-')) negative = p[j++] == '-';
   bool hex = false;
-  if (j < window && p[j] == '$') {
+  if (j < window && (p[j] == '$' || p[j] == 'x' || p[j] == 'X')) {
     hex = true, ++j;
   } else if (j + 1 < window && p[j] == '0' && (p[j + 1] == 'x' || p[j + 1] == 'X')) {
     hex = true, j += 2;
-  } else if (j < window && (p[j] == 'x' || p[j] == 'X')) {
-    hex = true, ++j;
   }
   unsigned long value = 0;
   for (int d; j < window && (d = DigitValue(p[j], hex)) >= 0; ++j) {

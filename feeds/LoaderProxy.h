@@ -33,26 +33,40 @@ inline constexpr std::string_view kLoaderProxyBypass = "<local>";
 // means no proxy, without an error.
 TLoaderProxy LoaderProxyFromSettings(std::optional<bool> proxyEnable, std::string_view proxyServer);
 
-// Applies the proxy to a client; a proxy that is not named changes nothing.
+// Applies the proxy to a client; a proxy that is not named changes nothing. The choice goes
+// to the diagnostics log.
 void ApplyLoaderProxy(TALWinHttpClient& client, const TLoaderProxy& proxy);
 
 // The largest body a loader accepts; a longer download is stopped and counts as failed.
-inline constexpr std::size_t kMaxFeedBytes = 16u * 1024u * 1024u;
+inline constexpr std::size_t kMaxFeedBytes = std::size_t{16} * 1024 * 1024;
 
 // How long a loader's download may take as a whole (connecting, sending and receiving), so
 // that a server dripping bytes cannot keep a loader thread alive; past it the download
 // counts as failed.
 inline constexpr int kFeedDownloadDeadlineMs = 60000;
 
-// Downloads `url` with a GET and returns the body decoded to UTF-8 (DecodeFeedBytes). Any
-// failure, including a body longer than `maxBytes`, gives an empty text; nothing is thrown
-// but std::bad_alloc.
+// What one download brought.
+struct TFeedFetch {
+  std::string text;       // the body decoded to UTF-8; empty when the download failed
+  int status = 0;         // the HTTP status, 0 when none was received
+  std::size_t bytes = 0;  // the body's size as received
+  std::string error;      // why the download failed; empty when it did not
+};
+
+// Downloads `url` with a GET and decodes the body to UTF-8 (DecodeFeedBytes). A failure,
+// including a body longer than `maxBytes`, gives an empty text and keeps its cause in
+// `error`; nothing is thrown but std::bad_alloc. The start and the end (status, bytes, time,
+// cause) go to the diagnostics log.
+TFeedFetch FetchFeed(TALHTTPClient& client, const std::string& url, std::size_t maxBytes = kMaxFeedBytes);
+
+// FetchFeed's text alone.
 std::string FetchFeedText(TALHTTPClient& client, const std::string& url,
                           std::size_t maxBytes = kMaxFeedBytes);
 
 // The hand-over of a finished download, on the main thread: when the handler still shows
 // `url`, its items are cleared and `text` is loaded; a download for an address the handler
-// has since left is dropped. True when the text was handed over.
+// has since left is dropped. True when the text was handed over. What the handler made of
+// it (items read, or why it failed) goes to the diagnostics log.
 bool HandOverFeed(TRSSHandler& handler, const std::string& url, std::string_view text);
 
 }  // namespace mq

@@ -63,7 +63,7 @@ void TRssLoader::Execute() {
   std::string url;
   Synchronize([&] { url = handler_.Url(); });
   if (url.empty()) return;
-  const std::string text = FetchFeedText(*client_, url);
+  const std::string text = FetchFeed(*client_, url).text;
   Synchronize([&] { HandOverFeed(handler_, url, text); });
 }
 

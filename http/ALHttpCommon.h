@@ -123,7 +123,7 @@ class TALHTTPRequestCookieCollection : public TALPersistent {
   X(37, Warning, "Warning")
 
 enum TALHTTPRequestHeaderField {
-#define AL_FIELD_ENUM(index, prop, name) rhf##prop = index,
+#define AL_FIELD_ENUM(index, prop, name) rhf##prop = (index),
   AL_HTTP_REQUEST_HEADER_FIELDS(AL_FIELD_ENUM)
 #undef AL_FIELD_ENUM
 };

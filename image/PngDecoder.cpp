@@ -178,6 +178,10 @@ bool IsPng(std::span<const std::uint8_t> data) noexcept {
   return data.size() >= 8 && std::memcmp(data.data(), kSignature, 8) == 0;
 }
 
+// One pass over the chunks in file order, each branch reading into the state the later
+// chunks and the decoding below depend on (header, palette, transparency, data); kept whole
+// so that order and state stay in one view.
+// NOLINTNEXTLINE(readability-function-size)
 DecodedPng DecodePng(std::span<const std::uint8_t> data) {
   if (!IsPng(data)) throw EPngError("not a PNG picture (signature missing)");
   Header h;
@@ -243,7 +247,7 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
       } else if (h.colorType == 2) {
         if (length != 6) throw EPngError("tRNS has the wrong length");
         trns.hasKey = true;
-        for (int i = 0; i < 3; ++i) trns.key[i] = Be16(body + 2 * i);
+        for (int i = 0; i < 3; ++i) trns.key[i] = Be16(body + std::ptrdiff_t{2} * i);
       }
       // Grey + alpha and RGBA carry their own alpha: a tRNS there is ignored.
     } else if (name == "IDAT") {

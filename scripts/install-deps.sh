@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ python3 iproute2 util-linux
   googletest libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb xauth imagemagick fonts-wqy-microhei xdotool
   tinyproxy

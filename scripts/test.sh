@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole test run: installs what is missing, builds every preset, runs the native tests,
+# The whole test run: installs what is missing, checks the format and runs clang-tidy
+# (scripts/lint.sh), builds every preset, runs the native tests,
 # the same tests under ASan and UBSan, every fuzz target for a bounded time, and the Windows
 # tests under Wine, all inside a private network namespace. Ends with "N passed, N failed"
 # and exits non-zero on any failure.
@@ -13,7 +14,7 @@ root=$(dirname "$here")
 cd "$root"
 
 fuzz_seconds=${MQ_FUZZ_SECONDS:-30}
-stages=${MQ_STAGES:-native asan fuzz windows}
+stages=${MQ_STAGES:-lint native asan fuzz windows}
 jobs=$(nproc)
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
@@ -65,6 +66,17 @@ run_ctest() {
 mkdir -p out
 for s in $stages; do
   case "$s" in
+    lint)
+      # Each check is one test: the format of every C++ file, then clang-tidy's findings.
+      for check in format tidy; do
+        stage "lint $check"
+        if "$here/lint.sh" "$check"; then
+          printf 'lint:%s\t-\t-\t1\t0\n' "$check" >>"$summary"
+        else
+          printf 'lint:%s\t-\t-\t0\t1\n' "$check" >>"$summary"
+        fi
+      done
+      ;;
     native|asan)
       build "$s" && run_ctest "$s" --net-only
       ;;

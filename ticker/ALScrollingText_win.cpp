@@ -237,9 +237,9 @@ void TALScrollingText::Compose() {
         continue;
       }
       std::uint32_t mixed = 0;
-      for (int shift = 0; shift < 24; shift += 8) {
-        const int a = int((c >> shift) & 0xFF), b = int((bg >> shift) & 0xFF), t = int((f >> shift) & 0xFF);
-        mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << shift;
+      for (int bits = 0; bits < 24; bits += 8) {
+        const int a = int((c >> bits) & 0xFF), b = int((bg >> bits) & 0xFF), t = int((f >> bits) & 0xFF);
+        mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << bits;
       }
       out[x] = mixed;
     }

@@ -255,7 +255,7 @@ int TALXMLNodeList::Insert(int index, std::unique_ptr<TALXMLNode>&& node) {
 void TALXMLNodeList::InsertRaw(int index, std::unique_ptr<TALXMLNode> node) {
   if (count_ == capacity_) Grow();
   std::move_backward(items_ + index, items_ + count_, items_ + count_ + 1);
-  if (node->NodeType() == ntElement) ++element_count_;
+  if (node->NodeType() == ntElement) ++elementCount_;
   TALXMLNode* raw = node.get();
   items_[index] = std::move(node);
   ++count_;
@@ -267,7 +267,7 @@ std::unique_ptr<TALXMLNode> TALXMLNodeList::Extract(int index) {
   std::unique_ptr<TALXMLNode> node = std::move(items_[index]);
   std::move(items_ + index + 1, items_ + count_, items_ + index);
   --count_;
-  if (node->NodeType() == ntElement) --element_count_;
+  if (node->NodeType() == ntElement) --elementCount_;
   node->SetParentNode(nullptr);
   return node;
 }
@@ -295,7 +295,7 @@ void TALXMLNodeList::Clear() {
 void TALXMLNodeList::MoveNodesInto(std::vector<std::unique_ptr<TALXMLNode>>& out) {
   for (int i = 0; i < count_; ++i) out.push_back(std::move(items_[i]));
   count_ = 0;
-  element_count_ = 0;
+  elementCount_ = 0;
 }
 
 // Each node's lists are emptied into the work list before the node itself is destroyed, so no
@@ -334,12 +334,12 @@ void TALXMLNode::SetParentNode(TALXMLNode* parent) {
   TALXMLDocument* doc = parent->OwnerDocument();
   // Every insertion hands the document down, so a subtree never mixes documents: when this
   // node already has the parent's document, so does everything below it.
-  if (doc == owner_document_) return;
+  if (doc == ownerDocument_) return;
   std::vector<TALXMLNode*> work{this};
   while (!work.empty()) {
     TALXMLNode* n = work.back();
     work.pop_back();
-    n->owner_document_ = doc;
+    n->ownerDocument_ = doc;
     for (TALXMLNodeList* list : {n->RawAttributeNodes(), n->RawChildNodes()}) {
       if (!list) continue;
       for (int i = 0; i < list->count_; ++i) work.push_back(list->items_[i].get());
@@ -614,7 +614,7 @@ void TALXmlProcessingInstrNode::SetParentNode(TALXMLNode* parent) {
 TALXmlDocumentNode::~TALXmlDocumentNode() = default;
 
 void TALXmlDocumentNode::CheckChild(int, const TALXMLNode& node) const {
-  if (children_ && children_->element_count_ > 0) throw EALXMLDocError(kOnlyOneTopLevel);
+  if (children_ && children_->elementCount_ > 0) throw EALXMLDocError(kOnlyOneTopLevel);
   switch (node.NodeType()) {
     case ntElement:
     case ntProcessingInstr:
@@ -651,7 +651,7 @@ TALXMLDocument::~TALXMLDocument() {
 
 void TALXMLDocument::SetActive(bool active) {
   if (loading_) {
-    active_wish_ = active;
+    activeWish_ = active;
     return;
   }
   if (active == Active()) return;
@@ -663,16 +663,16 @@ void TALXMLDocument::SetActive(bool active) {
 
 void TALXMLDocument::EndLoading() {
   loading_ = false;
-  SetActive(active_wish_);
+  SetActive(activeWish_);
 }
 
 void TALXMLDocument::Open() {
   if (BeforeOpen) BeforeOpen(*this);
-  document_node_ = std::make_unique<TALXmlDocumentNode>(this);
+  documentNode_ = std::make_unique<TALXmlDocumentNode>(this);
   try {
     Load();
   } catch (...) {
-    document_node_.reset();
+    documentNode_.reset();
     throw;
   }
   if (AfterOpen) AfterOpen(*this);
@@ -684,9 +684,9 @@ void TALXMLDocument::Close() {
     if (source_ == Source::XmlLines)
       xml_ = SplitLines(SaveToXML());
     else if (source_ == Source::File)
-      SaveToFile(file_name_);
+      SaveToFile(fileName_);
   }
-  document_node_.reset();
+  documentNode_.reset();
   if (source_ == Source::File || source_ == Source::Stream) xml_.clear();
   source_ = Source::None;
   if (AfterClose) AfterClose(*this);
@@ -700,16 +700,16 @@ void TALXMLDocument::Load() {
     std::istream in(&buffer);
     Parse(in);
     source_ = Source::XmlLines;
-  } else if (pending_stream_) {
-    std::istream* stream = std::exchange(pending_stream_, nullptr);
+  } else if (pendingStream_) {
+    std::istream* stream = std::exchange(pendingStream_, nullptr);
     stream->clear();
     stream->seekg(0);
     stream->clear();
     Parse(*stream);
     source_ = Source::Stream;
-  } else if (!file_name_.empty()) {
-    std::ifstream file(PathOf(file_name_), std::ios::in | std::ios::binary);
-    if (!file) throw std::runtime_error("Cannot open file \"" + file_name_ + "\"");
+  } else if (!fileName_.empty()) {
+    std::ifstream file(PathOf(fileName_), std::ios::in | std::ios::binary);
+    if (!file) throw std::runtime_error("Cannot open file \"" + fileName_ + "\"");
     Parse(file);
     source_ = Source::File;
   }
@@ -724,11 +724,11 @@ void TALXMLDocument::LoadFromXML(std::string_view xml) {
 void TALXMLDocument::LoadFromStream(std::istream& stream) {
   SetActive(false);
   xml_.clear();
-  pending_stream_ = &stream;
+  pendingStream_ = &stream;
   struct Forget {
     std::istream*& p;
     ~Forget() { p = nullptr; }
-  } forget{pending_stream_};
+  } forget{pendingStream_};
   SetActive(true);
 }
 
@@ -738,7 +738,7 @@ void TALXMLDocument::SaveToStream(std::ostream& stream) const { Node()->SaveToSt
 
 void TALXMLDocument::SaveToFile(const std::string& fileName) const {
   const TALXMLNode* node = Node();
-  const std::string& name = fileName.empty() ? file_name_ : fileName;
+  const std::string& name = fileName.empty() ? fileName_ : fileName;
   std::ofstream file(PathOf(name), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file) throw std::runtime_error("Cannot create file \"" + name + "\"");
   node->SaveToStream(file);
@@ -764,23 +764,23 @@ void TALXMLDocument::SetXMLLines(std::vector<std::string> lines, bool external) 
     // Deactivate before the new lines arrive, so that an auto-save or the clearing of lines
     // on close cannot overwrite them.
     if (Active() && !loading_) SetActive(false);
-    file_name_.clear();
+    fileName_.clear();
   }
   xml_ = std::move(lines);
 }
 
 void TALXMLDocument::SetFileName(std::string fileName) {
-  if (fileName == file_name_) return;
+  if (fileName == fileName_) return;
   if (Active() && source_ == Source::File)
     SetActive(false);
   else
     xml_.clear();
-  file_name_ = std::move(fileName);
+  fileName_ = std::move(fileName);
 }
 
 TALXMLNode* TALXMLDocument::Node() const {
-  if (!document_node_) throw EALXMLDocError(kNoActiveDocument);
-  return document_node_.get();
+  if (!documentNode_) throw EALXMLDocError(kNoActiveDocument);
+  return documentNode_.get();
 }
 
 TALXMLNode* TALXMLDocument::DocumentElement() const {

@@ -159,14 +159,14 @@ class TALXMLNodeList {
   std::unique_ptr<TALXMLNode> inline_[kInlineCapacity];
   int count_ = 0;
   int capacity_ = 0;
-  int element_count_ = 0;  // how many of the nodes are elements
+  int elementCount_ = 0;  // how many of the nodes are elements
 };
 
 // ---------------------------------------------------------------------------------------------
 // TALXMLNode: the base of every node. Every node knows its owner document.
 class TALXMLNode {
  public:
-  explicit TALXMLNode(TALXMLDocument* ownerDocument) noexcept : owner_document_(ownerDocument) {}
+  explicit TALXMLNode(TALXMLDocument* ownerDocument) noexcept : ownerDocument_(ownerDocument) {}
   virtual ~TALXMLNode();
   TALXMLNode(const TALXMLNode&) = delete;
   TALXMLNode& operator=(const TALXMLNode&) = delete;
@@ -189,7 +189,7 @@ class TALXMLNode {
   virtual void SetInternalNameOrContent(std::string value);
   virtual void SetParentNode(TALXMLNode* parent);
 
-  TALXMLDocument* OwnerDocument() const noexcept { return owner_document_; }
+  TALXMLDocument* OwnerDocument() const noexcept { return ownerDocument_; }
 
   // Element, attribute: the name; processing instruction: the target; text "#text", comment
   // "#comment", document "#document" (and "#cdata-section", "#document-fragment" for those
@@ -233,7 +233,7 @@ class TALXMLNode {
   void SaveToStream(std::ostream& stream) const;
 
  protected:
-  void SetOwnerDocument(TALXMLDocument* document) noexcept { owner_document_ = document; }
+  void SetOwnerDocument(TALXMLDocument* document) noexcept { ownerDocument_ = document; }
   // Replaces `slot` by `list`, which from now on belongs to `owner` (its nodes' parent); the
   // old list and its nodes are destroyed.
   static void ReplaceList(std::unique_ptr<TALXMLNodeList>& slot,
@@ -242,7 +242,7 @@ class TALXMLNode {
  private:
   friend class TALXMLNodeList;
   friend class TALXMLDocument;
-  TALXMLDocument* owner_document_;
+  TALXMLDocument* ownerDocument_;
 };
 
 // Kind 1.
@@ -403,7 +403,7 @@ class TALXMLDocument {
   // releases the partial tree and rethrows. Setting false raises BeforeClose, saves back with
   // doAutoSave, destroys the tree, clears XML when the tree came from a file or a stream, and
   // raises AfterClose.
-  bool Active() const noexcept { return document_node_ != nullptr; }
+  bool Active() const noexcept { return documentNode_ != nullptr; }
   void SetActive(bool active);
 
   // Parses `xml` (the text is read in place, not copied); the document is active afterwards,
@@ -426,7 +426,7 @@ class TALXMLDocument {
   void SetXMLText(std::string_view text);  // splits at CR LF, LF or CR
   std::string XMLText();                   // XML() joined
 
-  const std::string& FileName() const noexcept { return file_name_; }
+  const std::string& FileName() const noexcept { return fileName_; }
   // When different: deactivates when active and loaded from a file, else clears XML; then
   // stores the name.
   void SetFileName(std::string fileName);
@@ -446,22 +446,22 @@ class TALXMLDocument {
     return CreateNode(name, ntElement);
   }
 
-  const std::string& NodeIndentStr() const noexcept { return node_indent_str_; }
-  void SetNodeIndentStr(std::string indent) { node_indent_str_ = std::move(indent); }
+  const std::string& NodeIndentStr() const noexcept { return nodeIndentStr_; }
+  void SetNodeIndentStr(std::string indent) { nodeIndentStr_ = std::move(indent); }
   TALXMLDocOptions Options() const noexcept { return options_; }
   void SetOptions(TALXMLDocOptions options) noexcept { options_ = options; }
-  TALXMLParseOptions ParseOptions() const noexcept { return parse_options_; }
-  void SetParseOptions(TALXMLParseOptions options) noexcept { parse_options_ = options; }
+  TALXMLParseOptions ParseOptions() const noexcept { return parseOptions_; }
+  void SetParseOptions(TALXMLParseOptions options) noexcept { parseOptions_ = options; }
   // The deepest nesting of elements a load accepts (0, the default: no limit). A start tag
   // beyond it fails the load with "Xml Parse error".
-  int MaxDepth() const noexcept { return max_depth_; }
-  void SetMaxDepth(int depth) noexcept { max_depth_ = depth; }
+  int MaxDepth() const noexcept { return maxDepth_; }
+  void SetMaxDepth(int depth) noexcept { maxDepth_ = depth; }
 
   // Loading state (the component being set up from stored settings): while loading, SetActive
   // only records the wish; EndLoading applies it and rethrows its error.
   void BeginLoading() noexcept {
     loading_ = true;
-    active_wish_ = Active();
+    activeWish_ = Active();
   }
   void EndLoading();
   bool Loading() const noexcept { return loading_; }
@@ -493,16 +493,16 @@ class TALXMLDocument {
   void SetXMLLines(std::vector<std::string> lines, bool external);
 
   std::vector<std::string> xml_;
-  std::string file_name_;
-  std::istream* pending_stream_ = nullptr;
-  std::unique_ptr<TALXmlDocumentNode> document_node_;
+  std::string fileName_;
+  std::istream* pendingStream_ = nullptr;
+  std::unique_ptr<TALXmlDocumentNode> documentNode_;
   Source source_ = Source::None;
-  std::string node_indent_str_ = "  ";
+  std::string nodeIndentStr_ = "  ";
   TALXMLDocOptions options_ = doAttrNull;
-  TALXMLParseOptions parse_options_ = 0;
+  TALXMLParseOptions parseOptions_ = 0;
   bool loading_ = false;
-  bool active_wish_ = false;
-  int max_depth_ = 0;
+  bool activeWish_ = false;
+  int maxDepth_ = 0;
 };
 
 }  // namespace mq

@@ -101,9 +101,8 @@ class TFieldSplitter {
       entry += '=';
       Take();
       entry += Take();
-    } else if (hasEquals && t.back() == '=' && count_ >= 1) {
-      entry += Take();
-    } else if (!hasEquals && count_ >= 1 && Peek(0).front() == '=') {
+    } else if (count_ >= 1 && (hasEquals ? t.back() == '=' : Peek(0).front() == '=')) {
+      // `name= value` takes the value; `name =value` takes "=value".
       entry += Take();
     }
     return true;
@@ -198,7 +197,7 @@ class TALXMLDocument::Reader {
   void ReadEndTag();
   void ReadStartTag();
   void Append(std::unique_ptr<TALXMLNode> node) { parent_->ChildNodes()->Add(std::move(node)); }
-  [[noreturn]] void ParseError() const { throw EALXMLDocError(kParseError, token_start_); }
+  [[noreturn]] void ParseError() const { throw EALXMLDocError(kParseError, tokenStart_); }
 
   TALXMLDocument& doc_;
   std::istream& in_;
@@ -208,19 +207,19 @@ class TALXMLDocument::Reader {
   size_t len_ = 0;
   std::int64_t base_ = 0;  // source offset of buf_[0]
   bool eof_ = false;
-  std::int64_t token_start_ = 0;
+  std::int64_t tokenStart_ = 0;
 
   TALXMLNode* parent_ = nullptr;
   std::vector<TALXMLNode*> open_;  // open elements, innermost last
-  bool keep_blank_text_ = false;
+  bool keepBlankText_ = false;
   std::string scratch_;
   std::string field_;
   static constexpr size_t kIndexedAttributes = 16;
   void IndexAttributes(TALXMLNode& element);
   void SetIndexedAttribute(TALXMLNode& element, std::string_view name);
   // Views of attribute nodes' names and local names, each to the first node that has it.
-  std::unordered_map<std::string_view, TALXMLNode*> attribute_index_;
-  std::vector<std::string> event_attributes_;
+  std::unordered_map<std::string_view, TALXMLNode*> attributeIndex_;
+  std::vector<std::string> eventAttributes_;
 };
 
 bool TALXMLDocument::Reader::More() {
@@ -315,8 +314,8 @@ size_t TALXMLDocument::Reader::FindTagEnd(size_t from) {
 }
 
 void TALXMLDocument::Reader::Run() {
-  parent_ = doc_.document_node_.get();
-  keep_blank_text_ = (doc_.parse_options_ & poPreserveWhiteSpace) &&
+  parent_ = doc_.documentNode_.get();
+  keepBlankText_ = (doc_.parseOptions_ & poPreserveWhiteSpace) &&
                      !(doc_.options_ & doNodeAutoIndent);
   buf_.reset(new char[kChunkSize * 2]);
   capacity_ = kChunkSize * 2;
@@ -324,7 +323,7 @@ void TALXMLDocument::Reader::Run() {
     for (;;) {
       if (Avail() == 0 && !More()) break;
       if (capacity_ > kSmallCapacity && Avail() <= kChunkSize) Shrink();
-      token_start_ = base_ + static_cast<std::int64_t>(pos_);
+      tokenStart_ = base_ + static_cast<std::int64_t>(pos_);
       if (*At(0) != '<') {
         ReadText();
         continue;
@@ -343,7 +342,7 @@ void TALXMLDocument::Reader::Run() {
     }
   } catch (const EALXMLDocError& e) {
     if (e.Offset() >= 0) throw;
-    throw EALXMLDocError(e.what(), token_start_);
+    throw EALXMLDocError(e.what(), tokenStart_);
   }
   // Elements still open at the end stay in the tree as they are.
 }
@@ -353,7 +352,7 @@ void TALXMLDocument::Reader::ReadText() {
   const size_t n = end == npos ? Avail() : end;
   const char* p = At(0);
   const bool blank = AllLow(p, n);
-  if (!blank || (keep_blank_text_ && parent_->NodeType() == ntElement)) {
+  if (!blank || (keepBlankText_ && parent_->NodeType() == ntElement)) {
     std::string text;
     DecodeInto(text, p, n);
     auto node = std::make_unique<TALXmlTextNode>(&doc_, std::move(text));
@@ -415,13 +414,13 @@ void TALXMLDocument::Reader::ReadStartTag() {
   size_t split = 0;
   while (split < content.size() && !IsNameBreak(content[split])) ++split;
 
-  if (doc_.max_depth_ > 0 && open_.size() >= static_cast<size_t>(doc_.max_depth_)) ParseError();
+  if (doc_.maxDepth_ > 0 && open_.size() >= static_cast<size_t>(doc_.maxDepth_)) ParseError();
   auto node = std::make_unique<TALXmlElementNode>(&doc_, std::string(content.substr(0, split)));
   TALXMLNode* element = node.get();
   Append(std::move(node));
 
   const bool wantEvent = static_cast<bool>(doc_.OnParseStartElement);
-  if (wantEvent) event_attributes_.clear();
+  if (wantEvent) eventAttributes_.clear();
   const std::string_view attributeText = content.substr(split);
   // Setting an attribute looks its name up among those already set (names and local names).
   // Past a few attributes, a tag keeps those names in a map to the first attribute that has
@@ -435,7 +434,7 @@ void TALXMLDocument::Reader::ReadStartTag() {
         eq == std::string::npos ? std::string_view() : std::string_view(field_).substr(eq + 1);
     if (value.size() < 2 || !IsQuote(value.front()) || value.back() != value.front()) ParseError();
     DecodeInto(scratch_, value.data() + 1, value.size() - 2);
-    if (wantEvent) event_attributes_.push_back(std::string(name) + "=" + scratch_);
+    if (wantEvent) eventAttributes_.push_back(std::string(name) + "=" + scratch_);
     if (set == kIndexedAttributes) IndexAttributes(*element);
     if (set >= kIndexedAttributes) {
       SetIndexedAttribute(*element, name);
@@ -444,7 +443,7 @@ void TALXMLDocument::Reader::ReadStartTag() {
     }
     scratch_.clear();
   }
-  if (wantEvent) doc_.OnParseStartElement(doc_, element->NodeName(), event_attributes_);
+  if (wantEvent) doc_.OnParseStartElement(doc_, element->NodeName(), eventAttributes_);
   pos_ += end + 1;
   if (empty) {
     if (doc_.OnParseEndElement) doc_.OnParseEndElement(doc_, element->NodeName());
@@ -455,21 +454,21 @@ void TALXMLDocument::Reader::ReadStartTag() {
   }
 }
 
-// Puts the attributes the element has so far into attribute_index_.
+// Puts the attributes the element has so far into attributeIndex_.
 void TALXMLDocument::Reader::IndexAttributes(TALXMLNode& element) {
-  attribute_index_.clear();  // costs what the last indexed tag's attributes did
+  attributeIndex_.clear();  // costs what the last indexed tag's attributes did
   const TALXMLNodeList* list = element.RawAttributeNodes();
   for (int i = 0; list && i < list->Count(); ++i) {
     TALXMLNode* attr = list->Get(i);
-    attribute_index_.emplace(attr->NodeName(), attr);
-    attribute_index_.emplace(LocalNameOf(*attr), attr);
+    attributeIndex_.emplace(attr->NodeName(), attr);
+    attributeIndex_.emplace(LocalNameOf(*attr), attr);
   }
 }
 
-// SetAttributes for a tag indexed in attribute_index_: the value goes to the first attribute
+// SetAttributes for a tag indexed in attributeIndex_: the value goes to the first attribute
 // whose name or local name is `name`, else to a new attribute.
 void TALXMLDocument::Reader::SetIndexedAttribute(TALXMLNode& element, std::string_view name) {
-  if (const auto found = attribute_index_.find(name); found != attribute_index_.end()) {
+  if (const auto found = attributeIndex_.find(name); found != attributeIndex_.end()) {
     found->second->SetText(std::move(scratch_));
     return;
   }
@@ -477,8 +476,8 @@ void TALXMLDocument::Reader::SetIndexedAttribute(TALXMLNode& element, std::strin
   TALXMLNode* raw = attr.get();
   attr->SetText(std::move(scratch_));
   element.AttributeNodes()->Add(std::move(attr));
-  attribute_index_.emplace(raw->NodeName(), raw);
-  attribute_index_.emplace(LocalNameOf(*raw), raw);
+  attributeIndex_.emplace(raw->NodeName(), raw);
+  attributeIndex_.emplace(LocalNameOf(*raw), raw);
 }
 
 void TALXMLDocument::Parse(std::istream& in) {

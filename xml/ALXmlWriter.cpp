@@ -49,7 +49,7 @@ class Sink {
   }
 
  private:
-  static constexpr size_t kFlushSize = 64 * 1024;
+  static constexpr size_t kFlushSize = size_t{64} * 1024;
   std::string& out_;
   std::ostream* stream_;
 };

@@ -1,9 +1,12 @@
 // The settings file's reading and writing rules against an in-memory INI file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "app/Settings.h"
+#include "base/DiagLog.h"
 #include "tests/app/FakeProfile.h"
 
 namespace mq {
@@ -325,6 +328,52 @@ TEST(SettingsSave, RefusedWriteStopsWithThePathInTheMessage) {
   EXPECT_THROW(SaveConfiguration(erase, 0, TRSSLinkList{}, MakeList({{"A", true}}), TTickerFont{}),
                ESettingsWriteError);
   EXPECT_EQ(erase.Log().size(), 2u);
+}
+
+TEST(SettingsLog, OnForAnyNumberButZero) {
+  const struct {
+    const char* value;  // nullptr: the key is absent
+    bool on;
+  } cases[] = {
+      {nullptr, false}, {"0", false}, {"", false}, {"yes", false}, {"$0", false},
+      {"1", true},      {"2", true},  {"-1", true}, {"$1", true},  {" 1", true},
+  };
+  for (const auto& c : cases) {
+    FakeProfile file;
+    if (c.value != nullptr) file.Line("Global", "Log", c.value);
+    EXPECT_EQ(LoadSettings(file, kDefault).Log, c.on) << (c.value ? c.value : "(absent)");
+  }
+}
+
+// Reading (once the log is on), writing and a refused write each leave one line.
+TEST(SettingsLog, ReadsAndWritesAreLogged) {
+  namespace fs = std::filesystem;
+  const fs::path log = fs::temp_directory_path() / "mq-settings-log.log";
+  fs::remove(log);
+  FakeProfile off;
+  EXPECT_FALSE(OpenDiagnosticsLog(LoadSettings(off, kDefault), off.Path(), log.string()));
+  EXPECT_FALSE(fs::exists(log));
+
+  FakeProfile file("D:/mq/app.config");
+  file.Line("Global", "Log", "1").Line("Global", "Url", "http://127.0.0.1/a");
+  ASSERT_TRUE(OpenDiagnosticsLog(LoadSettings(file, kDefault), file.Path(), log.string()));
+  SaveState(file, "http://127.0.0.1/b", 60000, TRSSLinkList{});
+  SaveConfiguration(file, 1, TRSSLinkList{}, TRSSLinkList{}, TTickerFont{});
+  file.RefuseAfter(0);
+  EXPECT_THROW(SaveState(file, "http://127.0.0.1/c", 60000, TRSSLinkList{}), ESettingsWriteError);
+  DiagLog().Close();
+
+  std::ifstream in(log, std::ios::binary);
+  std::vector<std::string> events;
+  for (std::string line; std::getline(in, line);) events.push_back(line.substr(line.find(' ', 25) + 1));
+  fs::remove(log);
+  const std::vector<std::string> expected = {
+      "settings: read D:/mq/app.config: Url=http://127.0.0.1/a, Reload_Time=5 min, 14 built-in and 0 own feeds",
+      "settings: state (Url=http://127.0.0.1/b) written to D:/mq/app.config",
+      "settings: configuration written to D:/mq/app.config",
+      "settings: state (Url=http://127.0.0.1/c) not written: Unable to write to D:/mq/app.config",
+  };
+  EXPECT_EQ(events, expected);
 }
 
 TEST(SettingsRoundTrip, ConfigurationAndStateReadBackAsWritten) {

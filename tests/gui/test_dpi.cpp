@@ -37,7 +37,7 @@ std::vector<std::uint8_t> Solid(int w, int h, std::uint8_t r, std::uint8_t g, st
 }
 
 TEST(Resample, GivesTheTargetSizeAndKeepsAFlatColour) {
-  for (const auto [w, h] : {std::pair{24, 24}, std::pair{20, 12}, std::pair{8, 8}, std::pair{32, 32}}) {
+  for (const auto& [w, h] : {std::pair{24, 24}, std::pair{20, 12}, std::pair{8, 8}, std::pair{32, 32}}) {
     const auto out = ResamplePixels(Solid(16, 16, 200, 100, 50, 255), 16, 16, w, h, true);
     ASSERT_EQ(out.size(), std::size_t(w) * h * 4);
     for (std::size_t i = 0; i < out.size(); i += 4) {

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "base/DiagLog.h"
 #include "feeds/LoaderProxy.h"
 #include "tests/support/FeedTestSupport.h"
 #include "tests/http/FakeWinHttp.h"
@@ -121,26 +125,84 @@ TEST(LoaderDownload, SizeLimit) {
   }
 }
 
-TEST(LoaderDownload, FailuresGiveAnEmptyText) {
+TEST(LoaderDownload, FailuresGiveAnEmptyTextAndKeepTheirCause) {
+  struct Case {
+    const char* name;
+    int status;               // served; 0: no answer
+    int failCode;             // a platform call that fails with this code; 0: none
+    const char* url;
+    int keptStatus;
+    const char* causeHas;
+  };
+  const Case cases[] = {
+      {"status 404", 404, 0, "http://feeds.example/rss.xml", 404, "404"},
+      {"connection refused", 0, 12029, "http://feeds.example/rss.xml", 0, "could not be established"},
+      {"not an address", 0, 0, "no scheme at all", 0, "no scheme at all"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeWinHttp api;
+    if (c.status != 0) {
+      api.response.status = c.status;
+      api.response.statusText = "Not Found";
+      api.response.chunks = {"<rss/>"};
+    }
+    if (c.failCode != 0) api.FailNext("SendRequest", c.failCode);
+    TALWinHttpClient client(api);
+    const TFeedFetch fetch = FetchFeed(client, c.url);
+    EXPECT_EQ(fetch.text, "");
+    EXPECT_EQ(fetch.status, c.keptStatus);
+    EXPECT_NE(fetch.error.find(c.causeHas), std::string::npos) << fetch.error;
+  }
+  // A success keeps its status and size, and no cause.
+  FakeWinHttp api;
+  api.response.chunks = {"<rss>", "</rss>"};
+  TALWinHttpClient client(api);
+  const TFeedFetch fetch = FetchFeed(client, "http://feeds.example/rss.xml");
+  EXPECT_EQ(fetch.status, 200);
+  EXPECT_EQ(fetch.bytes, 11u);
+  EXPECT_EQ(fetch.error, "");
+}
+
+// The diagnostics log, when on, tells the proxy chosen, each download's start and end, and
+// what the handler made of the text.
+TEST(LoaderDownload, TheLogTellsWhatHappened) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "mq-loader-rules.log";
+  std::filesystem::remove(file);
+  ASSERT_TRUE(DiagLog().Open(file.string()));
   {
     FakeWinHttp api;
-    api.response.status = 404;
-    api.response.statusText = "Not Found";
-    api.response.chunks = {"<rss/>"};
+    api.response.chunks = {test::Rss("<title>T</title>" + test::Item("one") + test::Item("two"))};
     TALWinHttpClient client(api);
-    EXPECT_EQ(FetchFeedText(client, "http://feeds.example/rss.xml"), "");
+    ApplyLoaderProxy(client, LoaderProxyFromSettings(true, "127.0.0.1:3128"));
+    test::TRecordingReporter reporter;
+    TRSSHandler handler(&reporter);
+    handler.SetUrl("http://a.example/rss");
+    HandOverFeed(handler, "http://a.example/rss", FetchFeedText(client, "http://a.example/rss"));
+    HandOverFeed(handler, "http://a.example/rss", "<rss><channel><item></channel></rss>");
   }
   {
     FakeWinHttp api;
     api.FailNext("SendRequest", 12029);
     TALWinHttpClient client(api);
-    EXPECT_EQ(FetchFeedText(client, "http://feeds.example/rss.xml"), "");
+    ApplyLoaderProxy(client, TLoaderProxy{});
+    FetchFeedText(client, "http://b.example/rss");
   }
-  {
-    FakeWinHttp api;
-    TALWinHttpClient client(api);
-    EXPECT_EQ(FetchFeedText(client, "no scheme at all"), "");
-  }
+  DiagLog().Close();
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> events;
+  for (std::string line; std::getline(in, line);) events.push_back(line.substr(line.find(' ', 25) + 1));
+  std::filesystem::remove(file);
+  ASSERT_EQ(events.size(), 8u);
+  EXPECT_EQ(events[0], "proxy: named 127.0.0.1:3128, bypass <local>");
+  EXPECT_EQ(events[1], "download: start GET http://a.example/rss");
+  EXPECT_TRUE(events[2].starts_with("download: end http://a.example/rss: status 200, ")) << events[2];
+  EXPECT_EQ(events[3], "feed: loaded http://a.example/rss: 2 items");
+  EXPECT_TRUE(events[4].starts_with("feed: load failed http://a.example/rss: ")) << events[4];
+  EXPECT_EQ(events[5], "proxy: none: direct connection");
+  EXPECT_EQ(events[6], "download: start GET http://b.example/rss");
+  EXPECT_TRUE(events[7].starts_with("download: failed http://b.example/rss: status 0, 0 bytes, ")) << events[7];
+  EXPECT_NE(events[7].find("could not be established"), std::string::npos) << events[7];
 }
 
 TEST(LoaderDownload, BodyIsDecodedBeforeTheHandOver) {

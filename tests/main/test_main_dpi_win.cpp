@@ -97,10 +97,16 @@ TEST_F(MainWindowDpi, ControlsTakeTheirDesignRectanglesScaled) {
   for (const DesignRect& d : table) {
     SCOPED_TRACE(d.name);
     const TControl* c = d.control(Form());
-    if (d.left >= 0) EXPECT_EQ(c->Left(), ScaleDpi(d.left, dpi_));
+    if (d.left >= 0) {
+      EXPECT_EQ(c->Left(), ScaleDpi(d.left, dpi_));
+    }
     EXPECT_EQ(c->Top(), ScaleDpi(d.top, dpi_));
-    if (d.width >= 0) EXPECT_EQ(c->Width(), ScaleSpan(d.spanLeft, d.width, dpi_).length);
-    if (d.height >= 0) EXPECT_EQ(c->Height(), ScaleSpan(d.spanTop, d.height, dpi_).length);
+    if (d.width >= 0) {
+      EXPECT_EQ(c->Width(), ScaleSpan(d.spanLeft, d.width, dpi_).length);
+    }
+    if (d.height >= 0) {
+      EXPECT_EQ(c->Height(), ScaleSpan(d.spanTop, d.height, dpi_).length);
+    }
   }
 }
 
@@ -143,7 +149,7 @@ TEST_F(MainWindowDpi, NothingOverlapsAndAllLiesInTheClientArea) {
 // ticker places it in the middle third: every row with ink must lie in the middle third.
 TEST_F(MainWindowDpi, TickerGlyphsLieInsideTheStrip) {
   TALScrollingText& t = *Form().lblTicker;
-  for (const std::string text : {std::string("正在载入 RSS..."), std::string("3/25 Storm gÅjpq|")}) {
+  for (const std::string& text : {std::string("正在载入 RSS..."), std::string("3/25 Storm gÅjpq|")}) {
     SCOPED_TRACE(text);
     const int h = t.Height();
     TBitmap probe(1, 1);

@@ -502,12 +502,12 @@ HWND VisibleToolTipOf(HWND bar) {
   ::EnumThreadWindows(
       ::GetCurrentThreadId(),
       [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
+        auto* search = reinterpret_cast<Search*>(p);
         wchar_t cls[64] = {};
         ::GetClassNameW(h, cls, 64);
-        if (std::wstring(cls) == TOOLTIPS_CLASSW && ::GetWindow(h, GW_OWNER) == s->bar && ::IsWindowVisible(h))
-          s->found = h;
-        return s->found == nullptr;
+        if (std::wstring(cls) == TOOLTIPS_CLASSW && ::GetWindow(h, GW_OWNER) == search->bar && ::IsWindowVisible(h))
+          search->found = h;
+        return search->found == nullptr;
       },
       reinterpret_cast<LPARAM>(&s));
   return s.found;

@@ -42,13 +42,12 @@ std::optional<std::string> LinkToOpen(std::string_view link) {
   auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   while (!link.empty() && isTrimmed(link.front())) link.remove_prefix(1);
   while (!link.empty() && isTrimmed(link.back())) link.remove_suffix(1);
-  if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://"))
-    return std::string(link);
+  if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://")) return std::string(link);
   return std::nullopt;
 }
 
-TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth,
-                                  int workAreaWidth, int gap) {
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth,
+                                  int gap) {
   TTickerLayout l;
   l.PrevLeft = titleLeft + titleWidth + gap;
   l.NextLeft = workAreaWidth - buttonWidth - gap;

@@ -96,8 +96,8 @@ struct TTickerLayout {
 };
 // The gap, in pixels, after the title and before the right edge (10 at 96 pixels per inch).
 inline constexpr int kTickerGap = 10;
-TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth,
-                                  int workAreaWidth, int gap = kTickerGap);
+TTickerLayout ComputeTickerLayout(int titleLeft, int titleWidth, int buttonWidth, int workAreaWidth,
+                                  int gap = kTickerGap);
 
 // The reload interval that the configuration dialog's track bar position stands for, and the
 // position that shows an interval (clamped to the bar's 0 to 11).

@@ -160,8 +160,7 @@ bool Contains(const std::vector<std::string>& items, const std::string& s) {
   return std::find(items.begin(), items.end(), s) != items.end();
 }
 
-void Write(IProfileFile& file, std::string_view section, std::string_view key,
-           std::string_view value) {
+void Write(IProfileFile& file, std::string_view section, std::string_view key, std::string_view value) {
   if (!file.WriteString(section, key, value)) throw ESettingsWriteError(file.Path());
 }
 
@@ -194,8 +193,8 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
   s.FileExists = file.Exists();
   s.Url = file.ReadString(kSectionGlobal, "Url", defaultUrl);
   s.LastConfigPage = ReadInteger(file, kSectionGlobal, "Last_Config_Page", 0);
-  s.ReloadIntervalMs = ReloadIntervalFromMinutes(
-      ReadInteger(file, kSectionGlobal, "Reload_Time", kDefaultReloadMinutes));
+  s.ReloadIntervalMs =
+      ReloadIntervalFromMinutes(ReadInteger(file, kSectionGlobal, "Reload_Time", kDefaultReloadMinutes));
 
   const auto defaultDisabled = SplitCommaText(file.ReadString(kSectionDefaultUrls, "Disabled", ""));
   const auto builtIn = BuiltInFeedUrls();
@@ -226,13 +225,15 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
   return s;
 }
 
-bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath, std::string_view logPath) {
+bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath,
+                        std::string_view logPath) {
   if (!settings.Log || !DiagLog().Open(logPath)) return false;
-  LogEvent("settings", "read " + std::string(configPath) + (settings.FileExists ? "" : " (no file: first run)") +
-                           ": Url=" + settings.Url + ", Reload_Time=" +
-                           std::to_string(ReloadMinutesFromInterval(settings.ReloadIntervalMs)) + " min, " +
-                           std::to_string(settings.DefaultLinks.Count()) + " built-in and " +
-                           std::to_string(settings.CustomLinks.Count()) + " own feeds");
+  LogEvent("settings",
+           "read " + std::string(configPath) + (settings.FileExists ? "" : " (no file: first run)") +
+               ": Url=" + settings.Url +
+               ", Reload_Time=" + std::to_string(ReloadMinutesFromInterval(settings.ReloadIntervalMs)) +
+               " min, " + std::to_string(settings.DefaultLinks.Count()) + " built-in and " +
+               std::to_string(settings.CustomLinks.Count()) + " own feeds");
   return true;
 }
 

@@ -31,8 +31,7 @@ class IProfileFile {
   // Every line of the section in file order, as the platform reports them ("key=value").
   virtual std::vector<std::string> ReadSectionLines(std::string_view section) = 0;
   // False when the system refuses the write.
-  virtual bool WriteString(std::string_view section, std::string_view key,
-                           std::string_view value) = 0;
+  virtual bool WriteString(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Removes the section with all its keys. False when the system refuses the write.
   virtual bool EraseSection(std::string_view section) = 0;
 };
@@ -148,7 +147,8 @@ TSettings LoadSettings(IProfileFile& file, std::string_view defaultUrl,
 // Opens the diagnostics log at `logPath` when `settings.Log` asks for it, and writes there
 // which file the settings were read from and what they hold. False when the log stays off
 // (not asked for, or the file cannot be written, which the program goes on without).
-bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath, std::string_view logPath);
+bool OpenDiagnosticsLog(const TSettings& settings, std::string_view configPath,
+                        std::string_view logPath);
 
 // At exit: "Global"/"Url", "Global"/"Reload_Time", then the "Custom Urls" section rewritten
 // whole ("Disabled" first, then Url_0, Url_1, ...), so a hand-edited section does not gain a

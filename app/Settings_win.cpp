@@ -76,8 +76,8 @@ bool EnsureUnicodeProfileFile(const std::wstring& path, bool onlyIfNeededForRead
   if (!GetFileSizeEx(in.Get(), &size) || size.QuadPart > kMaxConvertedSize) return false;
   std::vector<char> bytes(std::size_t(size.QuadPart));
   DWORD got = 0;
-  if (!bytes.empty() && (!ReadFile(in.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) ||
-                         got != bytes.size()))
+  if (!bytes.empty() &&
+      (!ReadFile(in.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) || got != bytes.size()))
     return false;
   in.Reset();
 
@@ -96,8 +96,7 @@ bool EnsureUnicodeProfileFile(const std::wstring& path, bool onlyIfNeededForRead
   return ReplaceWithUtf16(path, *text);
 }
 
-TWinProfileFile::TWinProfileFile(std::string path)
-    : path_(std::move(path)), widePath_(ToWide(path_)) {}
+TWinProfileFile::TWinProfileFile(std::string path) : path_(std::move(path)), widePath_(ToWide(path_)) {}
 
 bool TWinProfileFile::Exists() const {
   const DWORD attributes = GetFileAttributesW(widePath_.c_str());
@@ -154,8 +153,8 @@ std::vector<std::string> TWinProfileFile::ReadSectionLines(std::string_view sect
 bool TWinProfileFile::WriteString(std::string_view section, std::string_view key,
                                   std::string_view value) {
   if (!PrepareForWrite()) return false;
-  return WritePrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(),
-                                    ToWide(value).c_str(), widePath_.c_str()) != FALSE;
+  return WritePrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), ToWide(value).c_str(),
+                                    widePath_.c_str()) != FALSE;
 }
 
 bool TWinProfileFile::EraseSection(std::string_view section) {
@@ -179,8 +178,8 @@ std::optional<std::string> TWinRegistryValues::ReadString(std::string_view name)
   if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
   std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
   DWORD bytes = DWORD(buf.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key.Get(), wname.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(buf.data()), &bytes) != ERROR_SUCCESS)
+  if (RegQueryValueExW(key.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()),
+                       &bytes) != ERROR_SUCCESS)
     return std::nullopt;
   // The stored string may or may not carry its terminator; stop at the first one.
   std::wstring_view text(buf.data(), bytes / sizeof(wchar_t));
@@ -205,9 +204,7 @@ bool TWinRegistryValues::DeleteValue(std::string_view name) {
   return RegDeleteValueW(key.Get(), ToWide(name).c_str()) == ERROR_SUCCESS;
 }
 
-TWinRegistryValues RunKey() {
-  return TWinRegistryValues(HKEY_CURRENT_USER, std::string(kRunKeyPath));
-}
+TWinRegistryValues RunKey() { return TWinRegistryValues(HKEY_CURRENT_USER, std::string(kRunKeyPath)); }
 
 std::string ExecutablePath() {
   std::vector<wchar_t> buf(MAX_PATH);

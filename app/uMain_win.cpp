@@ -183,8 +183,8 @@ void TfrMain::SetTickerFont(const TTickerFont& font) {
   f.SetName(font.Name);
   f.SetSize(font.Size);
   f.SetColor(static_cast<TColor>(font.Color));
-  f.SetStyle((font.Italic ? fsItalic : 0) | (font.Bold ? fsBold : 0) | (font.Underline ? fsUnderline : 0) |
-             (font.StrikeOut ? fsStrikeOut : 0));
+  f.SetStyle((font.Italic ? fsItalic : 0) | (font.Bold ? fsBold : 0) |
+             (font.Underline ? fsUnderline : 0) | (font.StrikeOut ? fsStrikeOut : 0));
 }
 
 LRESULT TfrMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -252,8 +252,8 @@ void TfrMain::LayoutTicker() {
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const TTickerLayout l =
-      ComputeTickerLayout(lblTitle->Left(), lblTitle->Width(), imgPrevRssItem->Width(), work.right - work.left,
-                          ScaleValue(kTickerGap));
+      ComputeTickerLayout(lblTitle->Left(), lblTitle->Width(), imgPrevRssItem->Width(),
+                          work.right - work.left, ScaleValue(kTickerGap));
   imgPrevRssItem->SetLeft(l.PrevLeft);
   imgNextRssItem->SetLeft(l.NextLeft);
   lblTicker->SetBounds(l.TickerLeft, lblTicker->Top(), l.TickerWidth, lblTicker->Height());
@@ -310,7 +310,9 @@ void TfrMain::tmrReloadTimer(TObject*) {
   if (flow_) flow_->ReloadTimerTick();
 }
 
-void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
+void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) {
+  LayoutTicker();
+}
 
 void TfrMain::netDetectConnectionStatusChanged(TObject*, bool isConnected) {
   if (flow_) flow_->ConnectionStatusChanged(isConnected);

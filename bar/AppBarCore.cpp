@@ -11,9 +11,7 @@ std::string RegistryReadErrorText(const std::string& name) {
 AppBarCore::AppBarCore(std::int32_t screenWidth, std::int32_t screenHeight)
     : s_(DefaultBarSettings(screenWidth, screenHeight)) {}
 
-TAppBarEdge AppBarCore::Edge() const {
-  return dragEdge_ != abeUnknown ? dragEdge_ : StoredEdge();
-}
+TAppBarEdge AppBarCore::Edge() const { return dragEdge_ != abeUnknown ? dragEdge_ : StoredEdge(); }
 
 void AppBarCore::SetSlideTime(std::int32_t ms) {
   s_.nSlideTime = ms;
@@ -72,8 +70,12 @@ void AppBarCore::SetEdge(TAppBarEdge edge) {
   AdjustCaption(false, edge);
 
   switch (TaskEntry()) {
-    case abtShow: ShowTaskBarButton(true); break;
-    case abtHide: ShowTaskBarButton(false); break;
+    case abtShow:
+      ShowTaskBarButton(true);
+      break;
+    case abtHide:
+      ShowTaskBarButton(false);
+      break;
     case abtFloatDependent:
       if (edge == abeFloat) {
         ShowTaskBarButton(true);
@@ -130,9 +132,7 @@ void AppBarCore::AdjustCaption(bool dragging, TAppBarEdge newEdge) {
   if (wanted != style) SetWindowStyle(wanted);
 }
 
-void AppBarCore::AutoHideRefused() {
-  ShowInformation(kAutoHideRefusedCaption, kAutoHideRefusedText);
-}
+void AppBarCore::AutoHideRefused() { ShowInformation(kAutoHideRefusedCaption, kAutoHideRefusedText); }
 
 void AppBarCore::FullScreenAppChanged(bool open) {
   fullScreenAppOpen_ = open;
@@ -245,10 +245,17 @@ int AppBarCore::HandleNcHitTest(int defaultHit, BarPoint p, const BarRect& clien
 
 void AppBarCore::HandleShellNotify(std::uintptr_t wParam, std::intptr_t lParam) {
   switch (wParam) {
-    case kAbnPosChanged: ShellPositionChanged(); break;
-    case kAbnFullScreenApp: FullScreenAppChanged(lParam != 0); break;
-    case kAbnWindowArrange: ShellWindowArrange(lParam != 0); break;
-    default: break;
+    case kAbnPosChanged:
+      ShellPositionChanged();
+      break;
+    case kAbnFullScreenApp:
+      FullScreenAppChanged(lParam != 0);
+      break;
+    case kAbnWindowArrange:
+      ShellWindowArrange(lParam != 0);
+      break;
+    default:
+      break;
   }
 }
 

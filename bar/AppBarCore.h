@@ -186,8 +186,8 @@ class AppBarCore {
   void HandleSizing(int side, BarRect& r);
   BarSizeLimits HandleGetMinMaxInfo();
   // WM_NCHITTEST: maps the default answer.
-  int HandleNcHitTest(int defaultHit, BarPoint p, const BarRect& clientOnScreen,
-                      bool dragButtonDown, bool controlAtPoint);
+  int HandleNcHitTest(int defaultHit, BarPoint p, const BarRect& clientOnScreen, bool dragButtonDown,
+                      bool controlAtPoint);
   // The shell's notification message: `wParam` is the notification code.
   void HandleShellNotify(std::uintptr_t wParam, std::intptr_t lParam);
   // A tick of AutoHideTimer.

@@ -28,8 +28,7 @@ TAppBarSettings DefaultBarSettings(std::int32_t screenWidth, std::int32_t screen
   return s;
 }
 
-TAppBarEdge EdgeFromPoint(TAppBarFlags flags, BarPoint p, TAppBarEdge storedEdge,
-                          const BarMetrics& m) {
+TAppBarEdge EdgeFromPoint(TAppBarFlags flags, BarPoint p, TAppBarEdge storedEdge, const BarMetrics& m) {
   const bool mayFloat = flags.Has(abfAllowFloat);
   if (mayFloat) {
     BarRect inner = m.workArea;
@@ -65,14 +64,22 @@ TAppBarEdge ProposedEdge(bool ctrlDown, TAppBarFlags flags, BarPoint p, TAppBarE
   return EdgeFromPoint(flags, p, storedEdge, m);
 }
 
-BarRect DockStrip(TAppBarEdge edge, BarRect r, std::int32_t vertDockSize,
-                  std::int32_t horzDockSize) {
+BarRect DockStrip(TAppBarEdge edge, BarRect r, std::int32_t vertDockSize, std::int32_t horzDockSize) {
   switch (edge) {
-    case abeLeft: r.right = r.left + vertDockSize; break;
-    case abeTop: r.bottom = r.top + horzDockSize; break;
-    case abeRight: r.left = r.right - vertDockSize; break;
-    case abeBottom: r.top = r.bottom - horzDockSize; break;
-    default: break;
+    case abeLeft:
+      r.right = r.left + vertDockSize;
+      break;
+    case abeTop:
+      r.bottom = r.top + horzDockSize;
+      break;
+    case abeRight:
+      r.left = r.right - vertDockSize;
+      break;
+    case abeBottom:
+      r.top = r.bottom - horzDockSize;
+      break;
+    default:
+      break;
   }
   return r;
 }
@@ -84,11 +91,20 @@ bool PlaceAutoHide(TAppBarEdge edge, bool autoHide, bool show, BarRect& r, const
   std::int32_t x = 0;
   std::int32_t y = 0;
   switch (edge) {
-    case abeLeft: x = show ? 0 : 2 * m.cxBorder - w; break;
-    case abeTop: y = show ? 0 : 2 * m.cyBorder - h; break;
-    case abeRight: x = show ? m.screenWidth - w : m.screenWidth - 2 * m.cxBorder; break;
-    case abeBottom: y = show ? m.screenHeight - h : m.screenHeight - 2 * m.cyBorder; break;
-    default: break;
+    case abeLeft:
+      x = show ? 0 : 2 * m.cxBorder - w;
+      break;
+    case abeTop:
+      y = show ? 0 : 2 * m.cyBorder - h;
+      break;
+    case abeRight:
+      x = show ? m.screenWidth - w : m.screenWidth - 2 * m.cxBorder;
+      break;
+    case abeBottom:
+      y = show ? m.screenHeight - h : m.screenHeight - 2 * m.cyBorder;
+      break;
+    default:
+      break;
   }
   r = {x, y, x + w, y + h};
   return true;
@@ -196,8 +212,8 @@ int FloatingHit(int hit, std::int32_t horzSizeInc, std::int32_t vertSizeInc) {
   }
 }
 
-int DockedHit(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc,
-              BarPoint p, const BarRect& client) {
+int DockedHit(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc, BarPoint p,
+              const BarRect& client) {
   if (hit < kHtLeft || hit > kHtBottomRight) return hit;
   // Only the side that faces the middle of the screen may resize a docked bar.
   switch (edge) {
@@ -221,9 +237,8 @@ int DockedHit(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t 
 
 }  // namespace
 
-int MapHitTest(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc,
-               BarPoint p, const BarRect& clientOnScreen, bool dragButtonDown,
-               bool controlAtPoint) {
+int MapHitTest(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc, BarPoint p,
+               const BarRect& clientOnScreen, bool dragButtonDown, bool controlAtPoint) {
   if (dragButtonDown && hit == kHtClient && !controlAtPoint) hit = kHtCaption;
   if (edge == abeFloat) return FloatingHit(hit, horzSizeInc, vertSizeInc);
   if (edge <= abeBottom) return DockedHit(hit, edge, horzSizeInc, vertSizeInc, p, clientOnScreen);

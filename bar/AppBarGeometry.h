@@ -55,8 +55,7 @@ inline constexpr std::uint32_t kCaptionStyleBits = 0x00C80000;  // WS_CAPTION | 
 // The edge nearest to screen point `p` that `flags` allow. With abfAllowFloat, a point well
 // inside the work area (or flags that allow no edge) floats the bar; otherwise a disallowed
 // nearest edge gives abeFloat when floating is allowed, else `storedEdge`.
-TAppBarEdge EdgeFromPoint(TAppBarFlags flags, BarPoint p, TAppBarEdge storedEdge,
-                          const BarMetrics& m);
+TAppBarEdge EdgeFromPoint(TAppBarFlags flags, BarPoint p, TAppBarEdge storedEdge, const BarMetrics& m);
 
 // The edge a drag at `p` proposes: abeFloat while Ctrl is held and floating is allowed.
 TAppBarEdge ProposedEdge(bool ctrlDown, TAppBarFlags flags, BarPoint p, TAppBarEdge storedEdge,
@@ -64,8 +63,7 @@ TAppBarEdge ProposedEdge(bool ctrlDown, TAppBarFlags flags, BarPoint p, TAppBarE
 
 // Cuts `free` (the space other bars leave) down to the strip along `edge`; abeUnknown and
 // abeFloat leave it as it is.
-BarRect DockStrip(TAppBarEdge edge, BarRect free, std::int32_t vertDockSize,
-                  std::int32_t horzDockSize);
+BarRect DockStrip(TAppBarEdge edge, BarRect free, std::int32_t vertDockSize, std::int32_t horzDockSize);
 
 // Moves `r` (keeping its size) to where a docked auto-hide bar shows (`show`) or hides leaving
 // a two-border sliver on screen. Answers false, leaving `r` alone, for abeUnknown, abeFloat
@@ -102,9 +100,8 @@ BarSizeLimits SizeLimits(TAppBarEdge edge, const TAppBarSettings& s, const BarMe
 // The answer to WM_NCHITTEST. `hit` is the default answer; `clientOnScreen` the client area
 // in screen coordinates; `dragButtonDown` the asynchronous state of the primary button;
 // `controlAtPoint` whether a visible, enabled window-less control lies at `p`.
-int MapHitTest(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc,
-               BarPoint p, const BarRect& clientOnScreen, bool dragButtonDown,
-               bool controlAtPoint);
+int MapHitTest(int hit, TAppBarEdge edge, std::int32_t horzSizeInc, std::int32_t vertSizeInc, BarPoint p,
+               const BarRect& clientOnScreen, bool dragButtonDown, bool controlAtPoint);
 
 // The style of a bar shown on `newEdge`: caption and system menu only when floating.
 constexpr std::uint32_t CaptionStyleFor(std::uint32_t style, TAppBarEdge newEdge) {

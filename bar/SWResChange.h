@@ -27,7 +27,8 @@ struct TDisplayResolution {
 };
 
 // Raised after each WM_DISPLAYCHANGE with the mode read before and the mode read now.
-using TOnResChanged = std::function<void(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes)>;
+using TOnResChanged =
+    std::function<void(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes)>;
 
 // The current mode of the default display device.
 TDisplayResolution ReadDisplayResolution();

@@ -23,8 +23,8 @@ TSWResChange::TSWResChange(TComponent* owner) : TComponent(owner) {
   // A hidden, unowned pop-up: top-level, so the system's display broadcast reaches it, and
   // never shown, so it has no task-bar button and takes no input.
   EnsureWindowClass(kWatchClass, &WatchProc);
-  window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr));
+  window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, ::GetModuleHandleW(nullptr), nullptr));
   if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   current_ = ReadDisplayResolution();
 }

@@ -18,26 +18,26 @@
 
 namespace mq {
 
-using bar::TAppBarEdge;
-using bar::abeLeft;
-using bar::abeTop;
-using bar::abeRight;
 using bar::abeBottom;
-using bar::abeUnknown;
 using bar::abeFloat;
-using bar::TAppBarFlag;
-using bar::abfAllowLeft;
-using bar::abfAllowTop;
-using bar::abfAllowRight;
+using bar::abeLeft;
+using bar::abeRight;
+using bar::abeTop;
+using bar::abeUnknown;
 using bar::abfAllowBottom;
 using bar::abfAllowFloat;
-using bar::TAppBarFlags;
-using bar::TAppBarTaskEntry;
-using bar::abtShow;
-using bar::abtHide;
+using bar::abfAllowLeft;
+using bar::abfAllowRight;
+using bar::abfAllowTop;
 using bar::abtFloatDependent;
-using bar::TAppBarSettings;
+using bar::abtHide;
+using bar::abtShow;
 using bar::ERegistryException;
+using bar::TAppBarEdge;
+using bar::TAppBarFlag;
+using bar::TAppBarFlags;
+using bar::TAppBarSettings;
+using bar::TAppBarTaskEntry;
 
 class TAppBar : public TForm, public bar::AppBarCore {
  public:

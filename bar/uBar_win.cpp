@@ -75,9 +75,7 @@ class Win32BarRegistry : public bar::BarRegistry {
 
 }  // namespace
 
-std::unique_ptr<bar::BarRegistry> MakeWin32BarRegistry() {
-  return std::make_unique<Win32BarRegistry>();
-}
+std::unique_ptr<bar::BarRegistry> MakeWin32BarRegistry() { return std::make_unique<Win32BarRegistry>(); }
 
 TAppBar::TAppBar(TComponent* owner)
     : TForm(owner),
@@ -333,8 +331,7 @@ BarRect TAppBar::CurrentWindowRect() {
 
 void TAppBar::PlaceSlideFrame(const BarRect& r) {
   if (!handle_) return;
-  ::SetWindowPos(handle_, nullptr, r.left, r.top, r.Width(), r.Height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(handle_, nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   ::RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 

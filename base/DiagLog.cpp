@@ -42,10 +42,11 @@ std::string FormatLogLine(std::chrono::system_clock::time_point when, unsigned t
   const year_month_day date(day);
   const hh_mm_ss<milliseconds> time(ms - day);
   char stamp[48];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02u-%02u %02d:%02d:%02d.%03dZ t%u ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()), thread);
+  std::snprintf(stamp, sizeof stamp, "%04d-%02u-%02u %02d:%02d:%02d.%03dZ t%u ",
+                static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
+                static_cast<int>(time.subseconds().count()), thread);
   std::string line(stamp);
   AppendClean(line, category);
   line += ": ";
@@ -58,7 +59,8 @@ std::string FormatLogLine(std::chrono::system_clock::time_point when, unsigned t
 
 std::string LogFileFor(std::string_view exePath) {
   const std::size_t slash = exePath.find_last_of("\\/");
-  const std::string_view folder = slash == std::string_view::npos ? std::string_view() : exePath.substr(0, slash + 1);
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view() : exePath.substr(0, slash + 1);
   return std::string(folder) + std::string(kLogFileName);
 }
 
@@ -103,7 +105,8 @@ void TDiagLog::RotateLocked() {
 
 void TDiagLog::Write(std::string_view category, std::string_view text) noexcept {
   try {
-    const std::string line = FormatLogLine(std::chrono::system_clock::now(), ThreadNumber(), category, text);
+    const std::string line =
+        FormatLogLine(std::chrono::system_clock::now(), ThreadNumber(), category, text);
     const std::lock_guard lock(mutex_);
     if (!enabled_.load(std::memory_order_relaxed)) return;
     if (size_ > 0 && size_ + line.size() > maxBytes_) {

@@ -112,9 +112,13 @@ namespace {
 // its length allows, else the one byte.
 std::size_t CharacterBytes(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
+  const std::size_t length = lead >= 0xF0 && lead < 0xF8   ? 4
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xC0 && lead < 0xE0 ? 2
+                                                           : 1;
   std::size_t n = 1;
-  while (n < length && at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
+  while (n < length && at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80)
+    ++n;
   return n;
 }
 

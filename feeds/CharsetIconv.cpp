@@ -15,16 +15,26 @@ namespace {
 const char* IconvName(TCodePage codePage) {
   const unsigned cp = static_cast<unsigned>(codePage);
   switch (codePage) {
-    case TCodePage::ShiftJis: return "CP932";
-    case TCodePage::Gbk: return "CP936";
-    case TCodePage::Uhc: return "CP949";
-    case TCodePage::Big5: return "CP950";
-    case TCodePage::Windows874: return "CP874";
-    case TCodePage::Koi8R: return "KOI8-R";
-    case TCodePage::Koi8U: return "KOI8-U";
-    case TCodePage::EucJp: return "EUC-JP";
-    case TCodePage::Gb18030: return "GB18030";
-    default: break;
+    case TCodePage::ShiftJis:
+      return "CP932";
+    case TCodePage::Gbk:
+      return "CP936";
+    case TCodePage::Uhc:
+      return "CP949";
+    case TCodePage::Big5:
+      return "CP950";
+    case TCodePage::Windows874:
+      return "CP874";
+    case TCodePage::Koi8R:
+      return "KOI8-R";
+    case TCodePage::Koi8U:
+      return "KOI8-U";
+    case TCodePage::EucJp:
+      return "EUC-JP";
+    case TCodePage::Gb18030:
+      return "GB18030";
+    default:
+      break;
   }
   static const char* const kWindows[] = {"CP1250", "CP1251", "CP1252", "CP1253", "CP1254",
                                          "CP1255", "CP1256", "CP1257", "CP1258"};

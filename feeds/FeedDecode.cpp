@@ -21,12 +21,12 @@ size_t SequenceLength(std::string_view bytes, size_t i) {
     len = 2;
   } else if (b0 >= 0xE0 && b0 <= 0xEF) {
     len = 3;
-    if (b0 == 0xE0) lo = 0xA0;       // overlong
-    if (b0 == 0xED) hi = 0x9F;       // surrogates
+    if (b0 == 0xE0) lo = 0xA0;  // overlong
+    if (b0 == 0xED) hi = 0x9F;  // surrogates
   } else if (b0 >= 0xF0 && b0 <= 0xF4) {
     len = 4;
-    if (b0 == 0xF0) lo = 0x90;       // overlong
-    if (b0 == 0xF4) hi = 0x8F;       // beyond U+10FFFF
+    if (b0 == 0xF0) lo = 0x90;  // overlong
+    if (b0 == 0xF4) hi = 0x8F;  // beyond U+10FFFF
   } else {
     return 0;
   }
@@ -57,8 +57,10 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 std::string Normalized(std::string_view name) {
   std::string key;
   for (char c : name) {
-    if (c >= 'A' && c <= 'Z') key += static_cast<char>(c + 32);
-    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) key += c;
+    if (c >= 'A' && c <= 'Z')
+      key += static_cast<char>(c + 32);
+    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+      key += c;
   }
   return key;
 }
@@ -117,28 +119,47 @@ bool CodePageFromName(std::string_view name, TCodePage& codePage) {
     unsigned codePage;
   };
   static constexpr Alias kAliases[] = {
-      {"utf8", 65001}, {"unicode11utf8", 65001},
-      {"utf16", 1200}, {"utf16le", 1200}, {"utf16be", 1201},
-      {"gb2312", 936}, {"gbk", 936}, {"cp936", 936}, {"xgbk", 936}, {"windows936", 936},
-      {"csgb2312", 936}, {"chinese", 936}, {"gb231280", 936}, {"euccn", 936}, {"xeuccn", 936},
-      {"gb18030", 54936},
-      {"big5", 950}, {"big5hkscs", 950}, {"cnbig5", 950}, {"xxbig5", 950}, {"csbig5", 950},
-      {"cp950", 950}, {"windows950", 950},
-      {"shiftjis", 932}, {"sjis", 932}, {"xsjis", 932}, {"mskanji", 932}, {"windows31j", 932},
-      {"cp932", 932}, {"csshiftjis", 932}, {"windows932", 932},
-      {"eucjp", 20932}, {"xeucjp", 20932}, {"cseucpkdfmtjapanese", 20932},
-      {"euckr", 949}, {"cp949", 949}, {"windows949", 949}, {"ksc56011987", 949},
-      {"ksc5601", 949}, {"korean", 949}, {"csksc56011987", 949}, {"cseuckr", 949},
-      {"iso88591", 1252}, {"latin1", 1252}, {"l1", 1252}, {"usascii", 1252}, {"ascii", 1252},
-      {"cp819", 1252}, {"ibm819", 1252}, {"csisolatin1", 1252}, {"iso885911987", 1252},
-      {"iso88592", 28592}, {"latin2", 28592}, {"iso88593", 28593}, {"latin3", 28593},
-      {"iso88594", 28594}, {"latin4", 28594}, {"iso88595", 28595}, {"cyrillic", 28595},
-      {"iso88596", 28596}, {"arabic", 28596}, {"iso88597", 28597}, {"greek", 28597},
-      {"iso88598", 28598}, {"hebrew", 28598}, {"iso88599", 28599}, {"latin5", 28599},
-      {"iso885910", 28600}, {"latin6", 28600}, {"iso885911", 874}, {"tis620", 874},
-      {"windows874", 874}, {"cp874", 874},
-      {"iso885913", 28603}, {"iso885914", 28604}, {"iso885915", 28605}, {"latin9", 28605},
-      {"koi8r", 20866}, {"cskoi8r", 20866}, {"koi8", 20866}, {"koi8u", 21866},
+      {"utf8", 65001},        {"unicode11utf8", 65001},
+      {"utf16", 1200},        {"utf16le", 1200},
+      {"utf16be", 1201},      {"gb2312", 936},
+      {"gbk", 936},           {"cp936", 936},
+      {"xgbk", 936},          {"windows936", 936},
+      {"csgb2312", 936},      {"chinese", 936},
+      {"gb231280", 936},      {"euccn", 936},
+      {"xeuccn", 936},        {"gb18030", 54936},
+      {"big5", 950},          {"big5hkscs", 950},
+      {"cnbig5", 950},        {"xxbig5", 950},
+      {"csbig5", 950},        {"cp950", 950},
+      {"windows950", 950},    {"shiftjis", 932},
+      {"sjis", 932},          {"xsjis", 932},
+      {"mskanji", 932},       {"windows31j", 932},
+      {"cp932", 932},         {"csshiftjis", 932},
+      {"windows932", 932},    {"eucjp", 20932},
+      {"xeucjp", 20932},      {"cseucpkdfmtjapanese", 20932},
+      {"euckr", 949},         {"cp949", 949},
+      {"windows949", 949},    {"ksc56011987", 949},
+      {"ksc5601", 949},       {"korean", 949},
+      {"csksc56011987", 949}, {"cseuckr", 949},
+      {"iso88591", 1252},     {"latin1", 1252},
+      {"l1", 1252},           {"usascii", 1252},
+      {"ascii", 1252},        {"cp819", 1252},
+      {"ibm819", 1252},       {"csisolatin1", 1252},
+      {"iso885911987", 1252}, {"iso88592", 28592},
+      {"latin2", 28592},      {"iso88593", 28593},
+      {"latin3", 28593},      {"iso88594", 28594},
+      {"latin4", 28594},      {"iso88595", 28595},
+      {"cyrillic", 28595},    {"iso88596", 28596},
+      {"arabic", 28596},      {"iso88597", 28597},
+      {"greek", 28597},       {"iso88598", 28598},
+      {"hebrew", 28598},      {"iso88599", 28599},
+      {"latin5", 28599},      {"iso885910", 28600},
+      {"latin6", 28600},      {"iso885911", 874},
+      {"tis620", 874},        {"windows874", 874},
+      {"cp874", 874},         {"iso885913", 28603},
+      {"iso885914", 28604},   {"iso885915", 28605},
+      {"latin9", 28605},      {"koi8r", 20866},
+      {"cskoi8r", 20866},     {"koi8", 20866},
+      {"koi8u", 21866},
   };
   const std::string key = Normalized(name);
   for (const Alias& a : kAliases) {
@@ -168,7 +189,8 @@ std::string_view DeclaredEncoding(std::string_view bytes) {
   const size_t end = bytes.find("?>", i + 5);
   if (end == std::string_view::npos) return {};
   const std::string_view decl = bytes.substr(i + 5, end - i - 5);
-  for (size_t at = decl.find("encoding"); at != std::string_view::npos; at = decl.find("encoding", at + 8)) {
+  for (size_t at = decl.find("encoding"); at != std::string_view::npos;
+       at = decl.find("encoding", at + 8)) {
     if (at > 0 && !IsBlank(decl[at - 1])) continue;
     size_t k = at + 8;
     while (k < decl.size() && IsBlank(decl[k])) ++k;
@@ -189,7 +211,9 @@ std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter
     if (used) *used = cp;
     return std::move(out);
   };
-  auto byteAt = [&](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
+  auto byteAt = [&](size_t i) {
+    return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
+  };
 
   if (byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF) {
     AppendRepairedUtf8(out, bytes.substr(3));
@@ -214,7 +238,8 @@ std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter
 
   // JSON is UTF-8 by definition: a text that starts (after blanks) with "{" is handed over as
   // it is, and the JSON reader refuses it when it is not well-formed UTF-8.
-  if (const size_t first = bytes.find_first_not_of(" \t\r\n"); first != std::string_view::npos && bytes[first] == '{') {
+  if (const size_t first = bytes.find_first_not_of(" \t\r\n");
+      first != std::string_view::npos && bytes[first] == '{') {
     out.assign(bytes);
     return done(TCodePage::Utf8);
   }

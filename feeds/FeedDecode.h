@@ -61,10 +61,10 @@ std::string_view DeclaredEncoding(std::string_view bytes);
 // The feed's bytes as UTF-8. The encoding: a byte-order mark decides first (UTF-8, UTF-16 LE
 // or BE; the mark is dropped); then UTF-16 without a mark when the bytes start with "<" and a
 // zero byte; then a JSON text (first non-blank byte "{"), which is UTF-8 by definition and
-// is returned as it is, for the JSON reader to check; then the encoding the XML declaration names, when the converter knows it; else
-// UTF-8 when the bytes are valid UTF-8; else the converter's ANSI code page. A converter
-// without GB18030 reads such a document as GBK, its two-byte subset. Undecodable
-// bytes become U+FFFD. `used`, when given, receives the code page that was applied.
+// is returned as it is, for the JSON reader to check; then the encoding the XML declaration names, when
+// the converter knows it; else UTF-8 when the bytes are valid UTF-8; else the converter's ANSI code
+// page. A converter without GB18030 reads such a document as GBK, its two-byte subset. Undecodable bytes
+// become U+FFFD. `used`, when given, receives the code page that was applied.
 std::string DecodeFeedBytes(std::string_view bytes, TCharsetConverter& converter,
                             TCodePage* used = nullptr);
 std::string DecodeFeedBytes(std::string_view bytes);

@@ -13,11 +13,11 @@ namespace mq {
 void AppendJsonString(std::string& out, std::string_view text);
 
 struct TFeedJsonOptions {
-  std::string file;        // shown as "file"
-  unsigned codePage = 0;   // shown as "codePage"
+  std::string file;           // shown as "file"
+  unsigned codePage = 0;      // shown as "codePage"
   std::string kind = "none";  // shown as "kind": rss, rdf, atom, json or none
-  std::string error;       // shown as "error" when not empty
-  bool decodeRefs = true;  // titles and descriptions with character references decoded
+  std::string error;          // shown as "error" when not empty
+  bool decodeRefs = true;     // titles and descriptions with character references decoded
 };
 
 // One JSON object: file, codePage, kind, error (when there is one), the channel's title, link and

@@ -61,7 +61,8 @@ size_t DeclarationEnd(std::string_view text, size_t lt) {
   if (end == npos || !HasMarkerAt(text, lt, "<!DOCTYPE")) return end;
   const void* subset = std::memchr(text.data() + lt + 2, '[', end - lt - 2);
   if (!subset) return end;
-  const size_t close = FindChar(text, ']', static_cast<size_t>(static_cast<const char*>(subset) - text.data()) + 1);
+  const size_t close =
+      FindChar(text, ']', static_cast<size_t>(static_cast<const char*>(subset) - text.data()) + 1);
   return close == npos ? npos : FindChar(text, '>', close + 1);
 }
 
@@ -138,9 +139,8 @@ std::string_view LocalPart(std::string_view name) {
 // "rss", or "RDF" alone or after a prefix; case does not matter.
 bool IsFeedRootName(std::string_view name) {
   if (EqualsIgnoringCase(name, "RSS")) return true;
-  return EqualsIgnoringCase(name, "RDF") ||
-         (name.size() > 4 && name[name.size() - 4] == ':' &&
-          EqualsIgnoringCase(name.substr(name.size() - 3), "RDF"));
+  return EqualsIgnoringCase(name, "RDF") || (name.size() > 4 && name[name.size() - 4] == ':' &&
+                                             EqualsIgnoringCase(name.substr(name.size() - 3), "RDF"));
 }
 
 bool IsChannelName(std::string_view name) { return EqualsIgnoringCase(LocalPart(name), "CHANNEL"); }
@@ -150,10 +150,17 @@ void AppendEscaped(std::string& out, std::string_view content) {
   for (size_t k = 0; k < content.size(); ++k) {
     const char* rep;
     switch (content[k]) {
-      case '&': rep = "&amp;"; break;
-      case '<': rep = "&lt;"; break;
-      case '>': rep = "&gt;"; break;
-      default: continue;
+      case '&':
+        rep = "&amp;";
+        break;
+      case '<':
+        rep = "&lt;";
+        break;
+      case '>':
+        rep = "&gt;";
+        break;
+      default:
+        continue;
     }
     out.append(content, start, k - start);
     out += rep;
@@ -325,7 +332,8 @@ bool IsAtomRoot(const TTag& root) {
 bool IsJsonStart(std::string_view text) {
   size_t i = 0;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+    ++i;
   return i < text.size() && text[i] == '{';
 }
 
@@ -348,11 +356,16 @@ TFeedKind DetectFeedKind(std::string_view text) {
 
 std::string_view FeedKindName(TFeedKind kind) noexcept {
   switch (kind) {
-    case TFeedKind::Rss: return "rss";
-    case TFeedKind::Rdf: return "rdf";
-    case TFeedKind::Atom: return "atom";
-    case TFeedKind::JsonFeed: return "json";
-    case TFeedKind::None: break;
+    case TFeedKind::Rss:
+      return "rss";
+    case TFeedKind::Rdf:
+      return "rdf";
+    case TFeedKind::Atom:
+      return "atom";
+    case TFeedKind::JsonFeed:
+      return "json";
+    case TFeedKind::None:
+      break;
   }
   return "none";
 }

@@ -60,8 +60,10 @@ class TJsonFeedSax : public nlohmann::json_sax<json> {
   }
 
   bool key(string_t& value) override {
-    if (depth_ == 1) key_ = std::move(value);
-    else if (depth_ == 3) itemKey_ = std::move(value);
+    if (depth_ == 1)
+      key_ = std::move(value);
+    else if (depth_ == 3)
+      itemKey_ = std::move(value);
     return true;
   }
 
@@ -139,7 +141,8 @@ bool IsKnownVersion(std::string_view version) {
 bool ReadJsonFeed(std::string_view text, size_t maxItems, TJsonFeed& feed, std::string& error) {
   feed = TJsonFeed{};
   TJsonFeedSax sax(feed, maxItems);
-  if (!json::sax_parse(text.begin(), text.end(), &sax, nlohmann::detail::input_format_t::json, /*strict=*/true)) {
+  if (!json::sax_parse(text.begin(), text.end(), &sax, nlohmann::detail::input_format_t::json,
+                       /*strict=*/true)) {
     error = sax.Error().empty() ? "the JSON text could not be read" : sax.Error();
     return false;
   }
@@ -148,7 +151,8 @@ bool ReadJsonFeed(std::string_view text, size_t maxItems, TJsonFeed& feed, std::
     return false;
   }
   if (!IsKnownVersion(feed.version)) {
-    error = feed.version.empty() ? "no JSON Feed version" : "unsupported JSON Feed version: " + feed.version;
+    error =
+        feed.version.empty() ? "no JSON Feed version" : "unsupported JSON Feed version: " + feed.version;
     return false;
   }
   return true;

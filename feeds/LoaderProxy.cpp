@@ -59,7 +59,8 @@ void ApplyLoaderProxy(TALWinHttpClient& client, const TLoaderProxy& proxy) {
     LogEvent("proxy", "none: direct connection");
     return;
   }
-  LogEvent("proxy", "named " + proxy.server + ":" + std::to_string(proxy.port) + ", bypass " + proxy.bypass);
+  LogEvent("proxy",
+           "named " + proxy.server + ":" + std::to_string(proxy.port) + ", bypass " + proxy.bypass);
   client.ProxyParams().SetProxyServer(proxy.server);
   client.ProxyParams().SetProxyPort(proxy.port);
   client.ProxyParams().SetProxyBypass(proxy.bypass);
@@ -97,11 +98,14 @@ TFeedFetch FetchFeed(TALHTTPClient& client, const std::string& url, std::size_t 
   std::string bytes = std::move(body).str();
   fetch.bytes = bytes.size();
   // A transport that reports no progress is still held to the limit.
-  if (fetch.error.empty() && bytes.size() > maxBytes) fetch.error = "The response is larger than the feed size limit";
+  if (fetch.error.empty() && bytes.size() > maxBytes)
+    fetch.error = "The response is larger than the feed size limit";
   if (fetch.error.empty() && !bytes.empty()) fetch.text = DecodeFeedBytes(bytes);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-  const std::string figures = "status " + std::to_string(fetch.status) + ", " + std::to_string(fetch.bytes) +
-                              " bytes, " + std::to_string(ms.count()) + " ms";
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  const std::string figures = "status " + std::to_string(fetch.status) + ", " +
+                              std::to_string(fetch.bytes) + " bytes, " + std::to_string(ms.count()) +
+                              " ms";
   if (fetch.error.empty()) {
     LogEvent("download", "end " + url + ": " + figures);
   } else {

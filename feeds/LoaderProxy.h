@@ -57,7 +57,8 @@ struct TFeedFetch {
 // including a body longer than `maxBytes`, gives an empty text and keeps its cause in
 // `error`; nothing is thrown but std::bad_alloc. The start and the end (status, bytes, time,
 // cause) go to the diagnostics log.
-TFeedFetch FetchFeed(TALHTTPClient& client, const std::string& url, std::size_t maxBytes = kMaxFeedBytes);
+TFeedFetch FetchFeed(TALHTTPClient& client, const std::string& url,
+                     std::size_t maxBytes = kMaxFeedBytes);
 
 // FetchFeed's text alone.
 std::string FetchFeedText(TALHTTPClient& client, const std::string& url,

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
   std::string failure;
   handler.LoadFromText(text);
   if (handler.Kind() == TFeedKind::None) {
-    failure = handler.LastError().empty() ? "not an RSS, RDF, Atom or JSON Feed document" : handler.LastError();
+    failure = handler.LastError().empty() ? "not an RSS, RDF, Atom or JSON Feed document"
+                                          : handler.LastError();
   } else {
     failure = reporter.failure;
   }

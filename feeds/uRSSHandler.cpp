@@ -82,8 +82,10 @@ std::string OneLine(std::string_view text) {
   bool inRun = false;
   for (const char c : text) {
     const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    if (!blank) out += c;
-    else if (!inRun) out += ' ';
+    if (!blank)
+      out += c;
+    else if (!inRun)
+      out += ' ';
     inRun = blank;
   }
   return out;
@@ -112,7 +114,8 @@ std::unique_ptr<TRSSItem> ReadItem(const TALXMLNode& node) noexcept {
   try {
     auto item = std::make_unique<TRSSItem>();
     std::string holder;
-    if (const TALXMLNode* child = FindField(node, "title")) item->SetTitle(FieldView(*child, true, holder));
+    if (const TALXMLNode* child = FindField(node, "title"))
+      item->SetTitle(FieldView(*child, true, holder));
     if (const TALXMLNode* child = FindField(node, "link")) item->SetLink(FieldText(*child, false));
     if (const TALXMLNode* child = FindField(node, "description"))
       item->SetDescription(FieldView(*child, true, holder));
@@ -132,10 +135,17 @@ std::string PlainAsMarkup(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '|': out += "&#124;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '|':
+        out += "&#124;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -165,7 +175,8 @@ std::string AtomTextMarkup(const TALXMLNode& field) {
     if (const TALXMLNodeList* children = field.RawChildNodes()) {
       for (int i = 0; i < children->Count(); ++i) {
         const TALXMLNode* child = children->Get(i);
-        if (child->NodeType() == ntElement && child->LocalName() == "div") return FieldText(*child, true);
+        if (child->NodeType() == ntElement && child->LocalName() == "div")
+          return FieldText(*child, true);
       }
     }
     return FieldText(field, true);
@@ -222,11 +233,13 @@ std::unique_ptr<TRSSItem> ReadAtomEntry(const TALXMLNode& entry, const std::stri
     auto item = std::make_unique<TRSSItem>();
     if (const TALXMLNode* field = FirstAtomField(entry, prefix, {"summary", "content"}))
       item->SetDescription(AtomTextMarkup(*field));
-    if (const TALXMLNode* field = FindField(entry, prefix + "title")) item->SetTitle(AtomTextMarkup(*field));
+    if (const TALXMLNode* field = FindField(entry, prefix + "title"))
+      item->SetTitle(AtomTextMarkup(*field));
     if (item->Title().empty()) item->SetTitle(FirstLine(item->Description()));
     item->SetLink(AtomLink(entry, prefix, WithXmlBase(base, entry)));
     // 0.3 names its dates "modified" and "issued".
-    if (const TALXMLNode* field = FirstAtomField(entry, prefix, {"updated", "published", "modified", "issued"}))
+    if (const TALXMLNode* field =
+            FirstAtomField(entry, prefix, {"updated", "published", "modified", "issued"}))
       item->SetPubDate(FieldText(*field, false));
     return item;
   } catch (const std::exception&) {
@@ -261,7 +274,9 @@ TRSSHandler::TRSSHandler(TFeedFailureReporter* reporter)
     : reporter_(reporter ? reporter : &PlatformFailureReporter()),
       xml_document_(std::make_unique<TALXMLDocument>()) {
   xml_document_->SetMaxDepth(kMaxNesting);
-  xml_document_->OnParseElementDone = [this](TALXMLDocument&, TALXMLNode& element) { TakeItem(element); };
+  xml_document_->OnParseElementDone = [this](TALXMLDocument&, TALXMLNode& element) {
+    TakeItem(element);
+  };
 }
 
 void TRSSHandler::SetUrl(std::string_view url) {
@@ -358,12 +373,14 @@ void TRSSHandler::LoadJsonFeed(std::string_view text) {
       if (item->Title().empty()) {
         // A title-less item (a microblog post) scrolls the first line of its content.
         TRSSItem content;
-        content.SetDescription(entry.contentText.empty() ? entry.contentHtml : PlainAsMarkup(entry.contentText));
+        content.SetDescription(entry.contentText.empty() ? entry.contentHtml
+                                                         : PlainAsMarkup(entry.contentText));
         item->SetTitle(FirstLine(content.Description()));
       }
       const std::string& url = entry.url.empty() ? entry.externalUrl : entry.url;
       if (!url.empty()) item->SetLink(ResolveUrl(url_, url));
-      item->SetPubDate(std::move(entry.datePublished.empty() ? entry.dateModified : entry.datePublished));
+      item->SetPubDate(
+          std::move(entry.datePublished.empty() ? entry.dateModified : entry.datePublished));
       std::string title = item->Title();
       items_.Add(std::move(title), std::move(item));
       entry = TJsonFeedItem{};  // its texts are no longer needed
@@ -414,7 +431,8 @@ void TRSSHandler::ParseAtomChannel(const TALXMLNode& root) {
   // 0.3 calls the subtitle "tagline".
   if (const TALXMLNode* field = FirstAtomField(root, prefix, {"subtitle", "tagline"}))
     description_ = FieldText(*field, false);
-  if (std::string link = AtomLink(root, prefix, WithXmlBase(url_, root)); !link.empty()) link_ = std::move(link);
+  if (std::string link = AtomLink(root, prefix, WithXmlBase(url_, root)); !link.empty())
+    link_ = std::move(link);
   AddReadItems(read_items_.find(&root));
 }
 
@@ -442,7 +460,8 @@ void TRSSHandler::Parse() {
 
   auto items = read_items_.find(channel);
   // RSS 1.0 puts its items beside the channel, under the root.
-  if ((items == read_items_.end() || items->second.empty()) && IsRdfRoot(*root)) items = read_items_.find(root);
+  if ((items == read_items_.end() || items->second.empty()) && IsRdfRoot(*root))
+    items = read_items_.find(root);
   AddReadItems(items);
 }
 

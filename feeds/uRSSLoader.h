@@ -29,7 +29,8 @@ inline constexpr const wchar_t* kInternetSettingsKey =
 // (LoaderProxyFromSettings). A missing key or value means no proxy, and so does a value of
 // another type than REG_DWORD (ProxyEnable) or a string (ProxyServer). A value that exists
 // but cannot be read raises EInternetSettingsError "Failed to get data for '<name>'".
-TLoaderProxy ReadInternetProxy(HKEY root = HKEY_CURRENT_USER, const wchar_t* path = kInternetSettingsKey);
+TLoaderProxy ReadInternetProxy(HKEY root = HKEY_CURRENT_USER,
+                               const wchar_t* path = kInternetSettingsKey);
 
 class TRssLoader : public TThread {
  public:

@@ -17,7 +17,8 @@ std::optional<bool> ReadBoolValue(HKEY key, const wchar_t* name) {
   DWORD size = sizeof value;
   const LONG r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   if (r == ERROR_FILE_NOT_FOUND || r == ERROR_MORE_DATA) return std::nullopt;
-  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS)
+    throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   if (type != REG_DWORD || size != sizeof value) return std::nullopt;
   return value != 0;
 }
@@ -27,12 +28,14 @@ std::string ReadStringValue(HKEY key, const wchar_t* name) {
   DWORD size = 0;
   LONG r = ::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
   if (r == ERROR_FILE_NOT_FOUND) return std::string();
-  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS)
+    throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   if (type != REG_SZ && type != REG_EXPAND_SZ) return std::string();
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
   DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   r = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-  if (r != ERROR_SUCCESS) throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
+  if (r != ERROR_SUCCESS)
+    throw EInternetSettingsError("Failed to get data for '" + FromWide(name) + "'");
   std::wstring_view text(buffer.data(), bytes / sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
   return FromWide(text);
@@ -45,7 +48,8 @@ TLoaderProxy ReadInternetProxy(HKEY root, const wchar_t* path) {
   if (::RegOpenKeyExW(root, path, 0, KEY_READ, &raw) != ERROR_SUCCESS) return TLoaderProxy{};
   UniqueRegKey key(raw);
   const std::optional<bool> enable = ReadBoolValue(key.Get(), L"ProxyEnable");
-  const std::string server = enable.value_or(false) ? ReadStringValue(key.Get(), L"ProxyServer") : std::string();
+  const std::string server =
+      enable.value_or(false) ? ReadStringValue(key.Get(), L"ProxyServer") : std::string();
   return LoaderProxyFromSettings(enable, server);
 }
 

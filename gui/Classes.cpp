@@ -84,7 +84,9 @@ bool IsComponentClassRegistered(std::string_view className) {
   return Registry().find(className) != Registry().end();
 }
 
-void TFormReader::Fail(const FormValue& v, const std::string& message) { throw EFormTextError(message, v.line); }
+void TFormReader::Fail(const FormValue& v, const std::string& message) {
+  throw EFormTextError(message, v.line);
+}
 
 std::int64_t TFormReader::AsInteger(const FormValue& v) {
   if (v.kind != FormValue::Kind::Integer) Fail(v, "Integer expected");
@@ -93,7 +95,8 @@ std::int64_t TFormReader::AsInteger(const FormValue& v) {
 
 int TFormReader::AsInt(const FormValue& v) {
   std::int64_t i = AsInteger(v);
-  if (i < std::numeric_limits<int>::min() || i > std::numeric_limits<int>::max()) Fail(v, "Integer out of range");
+  if (i < std::numeric_limits<int>::min() || i > std::numeric_limits<int>::max())
+    Fail(v, "Integer out of range");
   return int(i);
 }
 
@@ -117,7 +120,8 @@ std::string TFormReader::AsIdent(const FormValue& v) {
 
 TColor TFormReader::AsColor(const FormValue& v) {
   if (v.kind == FormValue::Kind::Integer) {
-    if (v.integer < std::numeric_limits<std::int32_t>::min() || v.integer > 0xFFFFFFFFll) Fail(v, "Invalid colour");
+    if (v.integer < std::numeric_limits<std::int32_t>::min() || v.integer > 0xFFFFFFFFll)
+      Fail(v, "Invalid colour");
     return TColor(std::uint32_t(v.integer));
   }
   TColor c;
@@ -169,7 +173,8 @@ void TFormReader::ReadObject(TComponent& c, const FormObject& obj, std::vector<T
                                std::string(e.what()).substr(std::string(e.what()).find(": ") + 2),
                            e.Line());
     }
-    if (!known) Fail(value, "Error reading " + who + "." + name + ": Property " + name + " does not exist");
+    if (!known)
+      Fail(value, "Error reading " + who + "." + name + ": Property " + name + " does not exist");
   }
   for (const FormObject& child : obj.children) {
     TComponentFactory factory;
@@ -188,7 +193,8 @@ void TFormReader::ReadObject(TComponent& c, const FormObject& obj, std::vector<T
     if (!child.name.empty()) {
       auto field = root_.fields_.find(child.name);
       if (field != root_.fields_.end() && !field->second(made))
-        throw EFormTextError("Field " + child.name + " does not fit class " + child.className, child.line);
+        throw EFormTextError("Field " + child.name + " does not fit class " + child.className,
+                             child.line);
     }
     ReadObject(*made, child, created);
   }

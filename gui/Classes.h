@@ -37,7 +37,8 @@ enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Vertical placement of text in a control.
 enum class TTextLayout { tlTop, tlCenter, tlBottom };
 
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 
 class TComponent;

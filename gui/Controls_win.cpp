@@ -14,19 +14,43 @@ namespace mq {
 HCURSOR CursorHandle(TCursor c) {
   LPCWSTR id = IDC_ARROW;
   switch (c) {
-    case crNone: return nullptr;
-    case crCross: id = IDC_CROSS; break;
-    case crIBeam: id = IDC_IBEAM; break;
-    case crSizeNESW: id = IDC_SIZENESW; break;
-    case crSizeNS: id = IDC_SIZENS; break;
-    case crSizeNWSE: id = IDC_SIZENWSE; break;
-    case crSizeWE: id = IDC_SIZEWE; break;
-    case crUpArrow: id = IDC_UPARROW; break;
-    case crHourGlass: id = IDC_WAIT; break;
-    case crNo: id = IDC_NO; break;
-    case crHandPoint: id = IDC_HAND; break;
-    case crSizeAll: id = IDC_SIZEALL; break;
-    default: break;
+    case crNone:
+      return nullptr;
+    case crCross:
+      id = IDC_CROSS;
+      break;
+    case crIBeam:
+      id = IDC_IBEAM;
+      break;
+    case crSizeNESW:
+      id = IDC_SIZENESW;
+      break;
+    case crSizeNS:
+      id = IDC_SIZENS;
+      break;
+    case crSizeNWSE:
+      id = IDC_SIZENWSE;
+      break;
+    case crSizeWE:
+      id = IDC_SIZEWE;
+      break;
+    case crUpArrow:
+      id = IDC_UPARROW;
+      break;
+    case crHourGlass:
+      id = IDC_WAIT;
+      break;
+    case crNo:
+      id = IDC_NO;
+      break;
+    case crHandPoint:
+      id = IDC_HAND;
+      break;
+    case crSizeAll:
+      id = IDC_SIZEALL;
+      break;
+    default:
+      break;
   }
   return ::LoadCursorW(nullptr, id);
 }
@@ -221,12 +245,18 @@ void TControl::ParentResized(int oldW, int oldH, int newW, int newH) {
   const int dw = newW - oldW, dh = newH - oldH;
   int l = left_, t = top_, w = width_, h = height_;
   if (anchors_ & akRight) {
-    if (anchors_ & akLeft) w += dw; else l += dw;
+    if (anchors_ & akLeft)
+      w += dw;
+    else
+      l += dw;
   } else if (!(anchors_ & akLeft)) {
     l += dw / 2;
   }
   if (anchors_ & akBottom) {
-    if (anchors_ & akTop) h += dh; else t += dh;
+    if (anchors_ & akTop)
+      h += dh;
+    else
+      t += dh;
   } else if (!(anchors_ & akTop)) {
     t += dh / 2;
   }
@@ -241,7 +271,8 @@ void TControl::ScaleForDpi(int toDpi, int fromDpi) {
 }
 
 void TControl::ScaleBounds(int toDpi, int fromDpi) {
-  const ScaledSpan x = ScaleSpan(left_, width_, toDpi, fromDpi), y = ScaleSpan(top_, height_, toDpi, fromDpi);
+  const ScaledSpan x = ScaleSpan(left_, width_, toDpi, fromDpi),
+                   y = ScaleSpan(top_, height_, toDpi, fromDpi);
   SetBounds(x.start, y.start, x.length, y.length);
 }
 
@@ -268,19 +299,30 @@ bool TControl::ReadProperty(const std::string& name, const FormValue& v, TFormRe
   if (name == "ParentShowHint") return parentShowHint_ = r.AsBool(v), true;
   if (name == "Cursor") {
     if (v.kind == FormValue::Kind::Integer) return SetCursor(r.AsInt(v)), true;
-    return SetCursor(r.AsEnum<TCursor>(v, {{"crDefault", crDefault}, {"crNone", crNone}, {"crArrow", crArrow},
-                                           {"crCross", crCross}, {"crIBeam", crIBeam}, {"crSizeNESW", crSizeNESW},
-                                           {"crSizeNS", crSizeNS}, {"crSizeNWSE", crSizeNWSE},
-                                           {"crSizeWE", crSizeWE}, {"crUpArrow", crUpArrow},
-                                           {"crHourGlass", crHourGlass}, {"crNo", crNo},
-                                           {"crHandPoint", crHandPoint}, {"crSizeAll", crSizeAll}})),
+    return SetCursor(r.AsEnum<TCursor>(v, {{"crDefault", crDefault},
+                                           {"crNone", crNone},
+                                           {"crArrow", crArrow},
+                                           {"crCross", crCross},
+                                           {"crIBeam", crIBeam},
+                                           {"crSizeNESW", crSizeNESW},
+                                           {"crSizeNS", crSizeNS},
+                                           {"crSizeNWSE", crSizeNWSE},
+                                           {"crSizeWE", crSizeWE},
+                                           {"crUpArrow", crUpArrow},
+                                           {"crHourGlass", crHourGlass},
+                                           {"crNo", crNo},
+                                           {"crHandPoint", crHandPoint},
+                                           {"crSizeAll", crSizeAll}})),
            true;
   }
   if (name == "Anchors") return SetAnchors(r.AsSet(v, {"akLeft", "akTop", "akRight", "akBottom"})), true;
   if (name == "Align")
-    return SetAlign(r.AsEnum<TAlign>(v, {{"alNone", TAlign::alNone}, {"alTop", TAlign::alTop},
-                                         {"alBottom", TAlign::alBottom}, {"alLeft", TAlign::alLeft},
-                                         {"alRight", TAlign::alRight}, {"alClient", TAlign::alClient}})),
+    return SetAlign(r.AsEnum<TAlign>(v, {{"alNone", TAlign::alNone},
+                                         {"alTop", TAlign::alTop},
+                                         {"alBottom", TAlign::alBottom},
+                                         {"alLeft", TAlign::alLeft},
+                                         {"alRight", TAlign::alRight},
+                                         {"alClient", TAlign::alClient}})),
            true;
   if (name == "OnClick") return OnClick = r.Event<TNotifyEvent>(v), true;
   if (name == "OnDblClick") return OnDblClick = r.Event<TNotifyEvent>(v), true;
@@ -345,8 +387,8 @@ void TWinControl::CreateHandle() {
   TCreateParams p;
   CreateParams(p);
   RegisterWindowClass(p, &StaticWndProc);
-  HWND hwnd = ::CreateWindowExW(p.exStyle, p.className.c_str(), p.caption.c_str(), p.style, p.x, p.y, p.width,
-                                p.height, p.parent, nullptr, ::GetModuleHandleW(nullptr), this);
+  HWND hwnd = ::CreateWindowExW(p.exStyle, p.className.c_str(), p.caption.c_str(), p.style, p.x, p.y,
+                                p.width, p.height, p.parent, nullptr, ::GetModuleHandleW(nullptr), this);
   if (!hwnd) {
     const DWORD error = ::GetLastError();
     handle_ = nullptr;
@@ -354,8 +396,9 @@ void TWinControl::CreateHandle() {
   }
   handle_ = hwnd;
   if (!(p.style & WS_CHILD)) {
-    toolTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+    toolTip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (toolTip_) {
       TTTOOLINFOW ti{};
@@ -394,22 +437,36 @@ void TWinControl::DestroyHandle() {
 namespace {
 // Marks the framework's own windows, so FromHandle never mistakes another window's user data.
 constexpr wchar_t kOwnerProperty[] = L"MqWinControl";
-}
+}  // namespace
 
 TWinControl* TWinControl::FromHandle(HWND hwnd) noexcept {
   if (!hwnd) return nullptr;
   void* owner = ::GetPropW(hwnd, kOwnerProperty);
-  if (!owner || owner != reinterpret_cast<void*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) return nullptr;
+  if (!owner || owner != reinterpret_cast<void*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+    return nullptr;
   return static_cast<TWinControl*>(owner);
 }
 
 bool MissingMessagePointer(UINT msg, LPARAM lp) noexcept {
   if (lp != 0) return false;
   switch (msg) {
-    case WM_NCCREATE: case WM_CREATE: case WM_MOVING: case WM_SIZING: case WM_GETMINMAXINFO:
-    case WM_NOTIFY: case WM_WINDOWPOSCHANGING: case WM_WINDOWPOSCHANGED: case WM_NCCALCSIZE:
-    case WM_DRAWITEM: case WM_MEASUREITEM: case WM_COMPAREITEM: case WM_DELETEITEM:
-    case WM_STYLECHANGING: case WM_STYLECHANGED: case WM_COPYDATA: case WM_HELP:
+    case WM_NCCREATE:
+    case WM_CREATE:
+    case WM_MOVING:
+    case WM_SIZING:
+    case WM_GETMINMAXINFO:
+    case WM_NOTIFY:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_NCCALCSIZE:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_COMPAREITEM:
+    case WM_DELETEITEM:
+    case WM_STYLECHANGING:
+    case WM_STYLECHANGED:
+    case WM_COPYDATA:
+    case WM_HELP:
       return true;
     default:
       return false;
@@ -483,7 +540,8 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       SyncBoundsFromWindow();
       const int cw = LOWORD(lp), ch = HIWORD(lp);
       if ((clientWidth_ > 0 || clientHeight_ > 0) && !scalingDpi_)
-        for (TControl* c : std::vector<TControl*>(controls_)) c->ParentResized(clientWidth_, clientHeight_, cw, ch);
+        for (TControl* c : std::vector<TControl*>(controls_))
+          c->ParentResized(clientWidth_, clientHeight_, cw, ch);
       clientWidth_ = cw;
       clientHeight_ = ch;
       AlignControls();
@@ -557,16 +615,26 @@ LRESULT TWinControl::HandleMouse(UINT msg, WPARAM wp, LPARAM lp) {
   if (::GetKeyState(VK_MENU) < 0) shift |= ssAlt;
 
   TControl* under = ControlAtPos(pt);
-  if (under && dynamic_cast<TWinControl*>(under)) under = nullptr;  // windowed children get their own input
+  if (under && dynamic_cast<TWinControl*>(under))
+    under = nullptr;  // windowed children get their own input
   TControl* target = captureControl_ ? captureControl_ : under;
   TControl* receiver = target ? target : this;
   const POINT local = target ? target->ParentToClient(pt) : pt;
 
   TMouseButton button = TMouseButton::mbLeft;
   switch (msg) {
-    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: button = TMouseButton::mbRight; break;
-    case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: button = TMouseButton::mbMiddle; break;
-    default: break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+      button = TMouseButton::mbRight;
+      break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+      button = TMouseButton::mbMiddle;
+      break;
+    default:
+      break;
   }
 
   switch (msg) {
@@ -584,8 +652,12 @@ LRESULT TWinControl::HandleMouse(UINT msg, WPARAM wp, LPARAM lp) {
       }
       receiver->MouseMove(shift, local.x, local.y);
       return 0;
-    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
       const bool dbl = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
       if (toolTip_) ::SendMessageW(toolTip_, TTM_POP, 0, 0);
       if (target && target->Enabled()) {
@@ -607,7 +679,8 @@ LRESULT TWinControl::HandleMouse(UINT msg, WPARAM wp, LPARAM lp) {
       }
       receiver->MouseUp(button, shift, local.x, local.y);
       const RECT inside = receiver == this ? ClientRect() : receiver->ClientRect();
-      if (button == TMouseButton::mbLeft && pressedHere && ::PtInRect(&inside, local) && receiver->Enabled())
+      if (button == TMouseButton::mbLeft && pressedHere && ::PtInRect(&inside, local) &&
+          receiver->Enabled())
         receiver->Click();
       return 0;
     }
@@ -666,7 +739,8 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   if (resized) {
     const RECT after = ClientRect();
     if (!Loading() && !scalingDpi_ && (before.right > 0 || before.bottom > 0))
-      for (TControl* c : std::vector<TControl*>(controls_)) c->ParentResized(before.right, before.bottom, after.right, after.bottom);
+      for (TControl* c : std::vector<TControl*>(controls_))
+        c->ParentResized(before.right, before.bottom, after.right, after.bottom);
     clientWidth_ = after.right;
     clientHeight_ = after.bottom;
     AlignControls();
@@ -685,7 +759,8 @@ RECT TWinControl::ClientRect() const {
   if (style & WS_CHILD) return RECT{0, 0, width_, height_};
   RECT frame{0, 0, 0, 0};
   ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  return RECT{0, 0, std::max<LONG>(0, width_ - (frame.right - frame.left)), std::max<LONG>(0, height_ - (frame.bottom - frame.top))};
+  return RECT{0, 0, std::max<LONG>(0, width_ - (frame.right - frame.left)),
+              std::max<LONG>(0, height_ - (frame.bottom - frame.top))};
 }
 
 void TWinControl::SetClientSize(int w, int h) {
@@ -743,7 +818,8 @@ void TWinControl::PaintContent(HDC dc, const RECT& area) {
   for (TControl* c : controls_) {
     if (c->Visible() && c->Opaque() && !dynamic_cast<TWinControl*>(c)) {
       RECT r = c->BoundsRect();
-      if (r.left <= area.left && r.top <= area.top && r.right >= area.right && r.bottom >= area.bottom) covered = true;
+      if (r.left <= area.left && r.top <= area.top && r.right >= area.right && r.bottom >= area.bottom)
+        covered = true;
     }
   }
   if (!covered) PaintBackground(dc, area);
@@ -780,7 +856,8 @@ void TWinControl::OnPaintMessage() {
   if (!::IntersectRect(&area, &ps.rcPaint, &client)) return;
   // Composed in a back buffer (kept for the window's size) and put on screen in one copy.
   if (!backBuffer_ || backWidth_ != client.right || backHeight_ != client.bottom) {
-    backBuffer_.Reset(::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
+    backBuffer_.Reset(
+        ::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
     backWidth_ = client.right;
     backHeight_ = client.bottom;
   }
@@ -792,8 +869,8 @@ void TWinControl::OnPaintMessage() {
   {
     SelectGuard select(mem.Get(), backBuffer_.Get());
     PaintContent(mem.Get(), area);
-    ::BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, mem.Get(), area.left,
-             area.top, SRCCOPY);
+    ::BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, mem.Get(),
+             area.left, area.top, SRCCOPY);
   }
 }
 
@@ -823,7 +900,8 @@ void TWinControl::AlignControls() {
     }
   }
   for (TControl* c : std::vector<TControl*>(controls_))
-    if (c->Align() == TAlign::alClient) c->SetBounds(free.left, free.top, free.right - free.left, free.bottom - free.top);
+    if (c->Align() == TAlign::alClient)
+      c->SetBounds(free.left, free.top, free.right - free.left, free.bottom - free.top);
 }
 
 void TWinControl::Resize() { TControl::Resize(); }

@@ -24,9 +24,9 @@ bool MissingMessagePointer(UINT msg, LPARAM lp) noexcept;
 class TWinControl;
 
 using TCursor = int;
-constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
-                  crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10,
-                  crHourGlass = -11, crNo = -18, crHandPoint = -21, crSizeAll = -22;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
+                  crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
+                  crNo = -18, crHandPoint = -21, crSizeAll = -22;
 // The system cursor for a TCursor value (crDefault: the arrow).
 HCURSOR CursorHandle(TCursor c);
 // Registers a plain window class of this module, unless it exists already.

@@ -38,7 +38,8 @@ int DpiAtPoint(POINT p) {
   static const Fn getDpiForMonitor = Lookup<Fn>(L"shcore.dll", "GetDpiForMonitor");
   if (getDpiForMonitor) {
     UINT x = 0, y = 0;
-    if (SUCCEEDED(getDpiForMonitor(::MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY), 0 /* effective */, &x, &y)))
+    if (SUCCEEDED(getDpiForMonitor(::MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY), 0 /* effective */,
+                                   &x, &y)))
       if (const int dpi = Valid(y)) return dpi;
   }
   return SystemDpi();

@@ -52,8 +52,8 @@ class Parser {
     SkipBlanks();
     if (!IdentStart(Peek())) Fail("Identifier expected");
     size_t start = pos_;
-    while (!AtEnd() && (IdentChar(s_[pos_]) || (dotted && s_[pos_] == '.' && pos_ + 1 < s_.size() &&
-                                                 IdentStart(s_[pos_ + 1]))))
+    while (!AtEnd() && (IdentChar(s_[pos_]) ||
+                        (dotted && s_[pos_] == '.' && pos_ + 1 < s_.size() && IdentStart(s_[pos_ + 1]))))
       ++pos_;
     return std::string(s_.substr(start, pos_ - start));
   }

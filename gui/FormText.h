@@ -44,11 +44,11 @@ struct FormValue {
   enum class Kind { Integer, String, Ident, Set, Binary, Collection };
   Kind kind = Kind::Integer;
   std::int64_t integer = 0;
-  std::string text;                       // String and Ident
-  std::vector<std::string> set;           // Set members
-  std::vector<std::uint8_t> binary;       // Binary
-  std::vector<FormProperties> items;      // Collection: one property list per item
-  int line = 0;                           // where the value starts (1-based)
+  std::string text;                   // String and Ident
+  std::vector<std::string> set;       // Set members
+  std::vector<std::uint8_t> binary;   // Binary
+  std::vector<FormProperties> items;  // Collection: one property list per item
+  int line = 0;                       // where the value starts (1-based)
 
   // Declared here and defaulted below, where FormValue is complete: `items` holds FormValue
   // again, and some standard libraries check completeness when the members are instantiated.

@@ -21,9 +21,7 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
   SetShowHint(false);
 }
 
-TCustomForm::~TCustomForm() {
-  Application().FormDestroyed(this);
-}
+TCustomForm::~TCustomForm() { Application().FormDestroyed(this); }
 
 void TCustomForm::BeforeDestruction() {
   if (!destroying_) {
@@ -98,8 +96,12 @@ void TCustomForm::SetFormStyle(TFormStyle s) {
 void TCustomForm::FrameStyles(DWORD& style, DWORD& ex) const {
   ex = 0;
   switch (borderStyle_) {
-    case TFormBorderStyle::bsNone: style = WS_POPUP; break;
-    case TFormBorderStyle::bsSingle: style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_BORDER; break;
+    case TFormBorderStyle::bsNone:
+      style = WS_POPUP;
+      break;
+    case TFormBorderStyle::bsSingle:
+      style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_BORDER;
+      break;
     case TFormBorderStyle::bsDialog:
       style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
       ex = WS_EX_DLGMODALFRAME;
@@ -112,7 +114,9 @@ void TCustomForm::FrameStyles(DWORD& style, DWORD& ex) const {
       style = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
       ex = WS_EX_TOOLWINDOW;
       break;
-    default: style = WS_OVERLAPPEDWINDOW; break;
+    default:
+      style = WS_OVERLAPPEDWINDOW;
+      break;
   }
   if (formStyle_ == TFormStyle::fsStayOnTop) ex |= WS_EX_TOPMOST;
 }
@@ -143,7 +147,8 @@ void TCustomForm::SetVisible(bool v) {
   TControl::SetVisible(v);
   if (v) {
     HWND h = Handle();
-    if (!shownOnce_ && Application().MainForm() == this) ::ShowWindow(Application().Handle(), SW_SHOWNOACTIVATE);
+    if (!shownOnce_ && Application().MainForm() == this)
+      ::ShowWindow(Application().Handle(), SW_SHOWNOACTIVATE);
     shownOnce_ = true;
     ::ShowWindow(h, SW_SHOWNORMAL);
     ::UpdateWindow(h);
@@ -156,14 +161,17 @@ void TCustomForm::Close() {
   TCloseAction action = TCloseAction::caHide;
   if (OnClose) OnClose(this, action);
   if (action == TCloseAction::caNone) return;
-  if (modalResult_ == mrNone && ::IsWindowEnabled(Application().Handle()) == FALSE) modalResult_ = mrCancel;
+  if (modalResult_ == mrNone && ::IsWindowEnabled(Application().Handle()) == FALSE)
+    modalResult_ = mrCancel;
   if (Application().MainForm() == this) {
     Hide();
     Application().Terminate();
     return;
   }
   switch (action) {
-    case TCloseAction::caHide: Hide(); break;
+    case TCloseAction::caHide:
+      Hide();
+      break;
     case TCloseAction::caMinimize:
       if (handle_) ::ShowWindow(handle_, SW_MINIMIZE);
       break;
@@ -171,7 +179,8 @@ void TCustomForm::Close() {
       Hide();
       Application().ReleaseLater(this);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -229,15 +238,17 @@ bool TCustomForm::ReadProperty(const std::string& name, const FormValue& v, TFor
   if (name == "ClientWidth") return SetClientSize(r.AsInt(v), ClientHeight()), true;
   if (name == "ClientHeight") return SetClientSize(ClientWidth(), r.AsInt(v)), true;
   if (name == "BorderStyle")
-    return SetBorderStyle(r.AsEnum<TFormBorderStyle>(
-               v, {{"bsNone", TFormBorderStyle::bsNone}, {"bsSingle", TFormBorderStyle::bsSingle},
-                   {"bsSizeable", TFormBorderStyle::bsSizeable}, {"bsDialog", TFormBorderStyle::bsDialog},
-                   {"bsToolWindow", TFormBorderStyle::bsToolWindow},
-                   {"bsSizeToolWin", TFormBorderStyle::bsSizeToolWin}})),
+    return SetBorderStyle(
+               r.AsEnum<TFormBorderStyle>(v, {{"bsNone", TFormBorderStyle::bsNone},
+                                              {"bsSingle", TFormBorderStyle::bsSingle},
+                                              {"bsSizeable", TFormBorderStyle::bsSizeable},
+                                              {"bsDialog", TFormBorderStyle::bsDialog},
+                                              {"bsToolWindow", TFormBorderStyle::bsToolWindow},
+                                              {"bsSizeToolWin", TFormBorderStyle::bsSizeToolWin}})),
            true;
   if (name == "FormStyle")
-    return SetFormStyle(r.AsEnum<TFormStyle>(v, {{"fsNormal", TFormStyle::fsNormal},
-                                                 {"fsStayOnTop", TFormStyle::fsStayOnTop}})),
+    return SetFormStyle(r.AsEnum<TFormStyle>(
+               v, {{"fsNormal", TFormStyle::fsNormal}, {"fsStayOnTop", TFormStyle::fsStayOnTop}})),
            true;
   if (name == "Position")
     return SetPosition(r.AsEnum<TPosition>(v, {{"poDesigned", TPosition::poDesigned},
@@ -261,7 +272,10 @@ LRESULT TCustomForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Close();
       return 0;
     case WM_SHOWWINDOW:
-      if (wp) DoShow(); else DoHide();
+      if (wp)
+        DoShow();
+      else
+        DoHide();
       break;
     case WM_DPICHANGED:
       DpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
@@ -310,15 +324,16 @@ void TApplication::Initialize() {
   ::RegisterClassExW(&wc);
   handle_ = ::CreateWindowExW(0, L"MqApplication", ToWide(title_).c_str(),
                               WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                              ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
-                              nullptr, nullptr, inst, nullptr);
+                              ::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2,
+                              0, 0, nullptr, nullptr, inst, nullptr);
   WNDCLASSEXW uc{};
   uc.cbSize = sizeof uc;
   uc.lpfnWndProc = &UtilityWndProc;
   uc.hInstance = inst;
   uc.lpszClassName = L"MqUtility";
   ::RegisterClassExW(&uc);
-  utility_ = ::CreateWindowExW(0, L"MqUtility", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+  utility_ =
+      ::CreateWindowExW(0, L"MqUtility", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
   if (!handle_ || !utility_) throw std::runtime_error("Cannot create the application window");
 }
 
@@ -348,8 +363,10 @@ void TApplication::UnregisterHintWindow(HWND tip) noexcept {
 
 void TApplication::ApplyHintSettings(HWND tip) const {
   ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(std::clamp(HintPause, 0, 0x7FFF), 0));
-  ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(std::clamp(HintHidePause, 0, 0x7FFF), 0));
-  ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_RESHOW, MAKELPARAM(std::clamp(HintShortPause, 0, 0x7FFF), 0));
+  ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_AUTOPOP,
+                 MAKELPARAM(std::clamp(HintHidePause, 0, 0x7FFF), 0));
+  ::SendMessageW(tip, TTM_SETDELAYTIME, TTDT_RESHOW,
+                 MAKELPARAM(std::clamp(HintShortPause, 0, 0x7FFF), 0));
   // The themed tool-tip ignores colours; the classic look honours the hint colour.
   ::SetWindowTheme(tip, L"", L"");
   ::SendMessageW(tip, TTM_SETTIPBKCOLOR, ColorToRgb(HintColor), 0);
@@ -419,8 +436,9 @@ int TApplication::HookMainWindow(TWindowHook hook) {
 }
 
 void TApplication::UnhookMainWindow(int id) {
-  hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
-               hooks_.end());
+  hooks_.erase(
+      std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
+      hooks_.end());
 }
 
 void TApplication::FormDestroyed(TCustomForm* f) noexcept {
@@ -476,9 +494,14 @@ LRESULT TApplication::AppMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SYSCOMMAND:
       switch (wp & 0xFFF0) {
-        case SC_MINIMIZE: Minimize(); return 0;
-        case SC_RESTORE: Restore(); return 0;
-        default: break;
+        case SC_MINIMIZE:
+          Minimize();
+          return 0;
+        case SC_RESTORE:
+          Restore();
+          return 0;
+        default:
+          break;
       }
       break;
     case WM_CLOSE:

@@ -180,7 +180,9 @@ class TApplication : public TComponent {
   // Where exceptions that escape event handlers end: OnException when assigned, otherwise
   // ShowException. Never throws.
   void HandleException(TObject* sender, std::exception_ptr e) noexcept;
-  void HandleCurrentException(TObject* sender) noexcept { HandleException(sender, std::current_exception()); }
+  void HandleCurrentException(TObject* sender) noexcept {
+    HandleException(sender, std::current_exception());
+  }
   // Shows the message of an exception in a message box titled with the application title.
   void ShowException(std::exception_ptr e) noexcept;
   TExceptionEvent OnException;

@@ -91,7 +91,8 @@ class WindowDc {
 // Selects an object into a DC and puts the previous one back when it goes out of scope.
 class SelectGuard {
  public:
-  SelectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), previous_(obj ? ::SelectObject(dc, obj) : nullptr) {}
+  SelectGuard(HDC dc, HGDIOBJ obj) noexcept
+      : dc_(dc), previous_(obj ? ::SelectObject(dc, obj) : nullptr) {}
   ~SelectGuard() {
     if (previous_) ::SelectObject(dc_, previous_);
   }

@@ -15,8 +15,14 @@ namespace mq {
 TFont::TFont() = default;
 
 TFont::TFont(const TFont& other)
-    : TObject(), name_(other.name_), height_(other.height_), points_(other.points_),
-      pixelsPerInch_(other.pixelsPerInch_), color_(other.color_), style_(other.style_), charset_(other.charset_) {}
+    : TObject(),
+      name_(other.name_),
+      height_(other.height_),
+      points_(other.points_),
+      pixelsPerInch_(other.pixelsPerInch_),
+      color_(other.color_),
+      style_(other.style_),
+      charset_(other.charset_) {}
 
 TFont& TFont::operator=(const TFont& other) {
   if (this != &other && !SameAs(other)) {
@@ -33,8 +39,8 @@ TFont& TFont::operator=(const TFont& other) {
 }
 
 bool TFont::SameAs(const TFont& o) const noexcept {
-  return name_ == o.name_ && height_ == o.height_ && points_ == o.points_ && pixelsPerInch_ == o.pixelsPerInch_ &&
-         color_ == o.color_ && style_ == o.style_ &&
+  return name_ == o.name_ && height_ == o.height_ && points_ == o.points_ &&
+         pixelsPerInch_ == o.pixelsPerInch_ && color_ == o.color_ && style_ == o.style_ &&
          charset_ == o.charset_;
 }
 
@@ -114,7 +120,8 @@ bool TFont::ReadProperty(const std::string& name, const FormValue& v, TFormReade
       if (id == n) return SetCharset(c), true;
     TFormReader::Fail(v, "Invalid property value '" + id + "'");
   }
-  if (name == "Style") return SetStyle(TFormReader::AsSet(v, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})), true;
+  if (name == "Style")
+    return SetStyle(TFormReader::AsSet(v, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})), true;
   return false;
 }
 
@@ -273,14 +280,16 @@ void TBitmap::Assign(const std::uint32_t* pixels, int width, int height) {
 }
 
 void TBitmap::LoadFromData(std::span<const std::uint8_t> data) {
-  if (data.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) || data[0] != 'B' || data[1] != 'M')
+  if (data.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) || data[0] != 'B' ||
+      data[1] != 'M')
     throw std::runtime_error("Bitmap image is not valid");
   BITMAPFILEHEADER fh;
   std::memcpy(&fh, data.data(), sizeof fh);
   BITMAPINFOHEADER ih;
   std::memcpy(&ih, data.data() + sizeof fh, sizeof ih);
-  if (ih.biSize < sizeof(BITMAPINFOHEADER) || ih.biWidth <= 0 || ih.biHeight == 0 || ih.biWidth > 32768 ||
-      std::abs(ih.biHeight) > 32768 || fh.bfOffBits >= data.size() || ih.biPlanes != 1)
+  if (ih.biSize < sizeof(BITMAPINFOHEADER) || ih.biWidth <= 0 || ih.biHeight == 0 ||
+      ih.biWidth > 32768 || std::abs(ih.biHeight) > 32768 || fh.bfOffBits >= data.size() ||
+      ih.biPlanes != 1)
     throw std::runtime_error("Bitmap image is not valid");
   const int w = ih.biWidth, h = std::abs(ih.biHeight);
   const std::size_t stride = ((std::size_t(w) * ih.biBitCount + 31) / 32) * 4;
@@ -289,7 +298,8 @@ void TBitmap::LoadFromData(std::span<const std::uint8_t> data) {
   // The header and colour table as they lie in the data (with room for the table).
   const std::size_t headerAt = sizeof fh;
   const std::size_t headerLen = fh.bfOffBits - headerAt;
-  std::vector<std::uint8_t> info(std::max<std::size_t>(headerLen, sizeof(BITMAPINFO) + 256 * sizeof(RGBQUAD)));
+  std::vector<std::uint8_t> info(
+      std::max<std::size_t>(headerLen, sizeof(BITMAPINFO) + 256 * sizeof(RGBQUAD)));
   std::memcpy(info.data(), data.data() + headerAt, headerLen);
   Create(w, h);
   if (ih.biCompression == BI_RGB && ih.biBitCount == 32) {
@@ -300,7 +310,8 @@ void TBitmap::LoadFromData(std::span<const std::uint8_t> data) {
     }
   } else {
     auto* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
-    if (::SetDIBits(dc_.Get(), bitmap_.Get(), 0, UINT(h), data.data() + fh.bfOffBits, bmi, DIB_RGB_COLORS) == 0) {
+    if (::SetDIBits(dc_.Get(), bitmap_.Get(), 0, UINT(h), data.data() + fh.bfOffBits, bmi,
+                    DIB_RGB_COLORS) == 0) {
       Create(0, 0);
       throw std::runtime_error("Bitmap image is not valid");
     }
@@ -325,8 +336,8 @@ void TBitmap::LoadFromData(std::span<const std::uint8_t> data) {
 std::unique_ptr<TGraphic> TBitmap::Resampled(int width, int height) const {
   if (Empty() || width <= 0 || height <= 0) return nullptr;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(bits_);
-  const std::vector<std::uint8_t> out =
-      ResamplePixels(std::span(bytes, std::size_t(width_) * height_ * 4), width_, height_, width, height, false);
+  const std::vector<std::uint8_t> out = ResamplePixels(
+      std::span(bytes, std::size_t(width_) * height_ * 4), width_, height_, width, height, false);
   auto copy = std::make_unique<TBitmap>();
   copy->transparent_ = transparent_;
   copy->transparentColor_ = transparentColor_;

@@ -207,8 +207,8 @@ class TPicture : public TObject {
     return *this;
   }
   TGraphic* Graphic() const noexcept { return graphic_.get(); }
-  void SetGraphic(const TGraphic* g);               // copies it (null clears)
-  void SetGraphic(std::unique_ptr<TGraphic> g);     // takes it
+  void SetGraphic(const TGraphic* g);            // copies it (null clears)
+  void SetGraphic(std::unique_ptr<TGraphic> g);  // takes it
   void Assign(const TPicture& other) { SetGraphic(other.Graphic()); }
   int Width() const { return graphic_ ? graphic_->Width() : 0; }
   int Height() const { return graphic_ ? graphic_->Height() : 0; }

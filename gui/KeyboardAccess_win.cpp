@@ -13,7 +13,6 @@ namespace {
 
 constexpr wchar_t kAccessibleClass[] = L"MqAccessible";
 
-
 std::wstring WindowText(HWND h) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
@@ -42,7 +41,8 @@ std::vector<TControl*> TWinControl::TabOrder() const {
   std::vector<TControl*> order;
   for (TControl* c : controls_)
     if (c->TabStop() && c->Visible() && c->Enabled() && AccessibleWindowOf(c)) order.push_back(c);
-  std::stable_sort(order.begin(), order.end(), [](const TControl* a, const TControl* b) { return a->Left() < b->Left(); });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const TControl* a, const TControl* b) { return a->Left() < b->Left(); });
   return order;
 }
 
@@ -61,8 +61,8 @@ void TWinControl::SyncAccessibleWindow(TControl* c) {
   if (w == nullptr) {
     // Zero-sized, so it never hides the parent's painting (the parent clips its children).
     EnsureWindowClass(kAccessibleClass, &AccessibleWndProc);
-    w = ::CreateWindowExW(0, kAccessibleClass, name.c_str(), WS_CHILD | WS_VISIBLE, c->Left(), c->Top(), 0, 0,
-                          handle_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    w = ::CreateWindowExW(0, kAccessibleClass, name.c_str(), WS_CHILD | WS_VISIBLE, c->Left(), c->Top(),
+                          0, 0, handle_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (w != nullptr) accessible_.push_back({c, w});
     return;
   }
@@ -73,7 +73,8 @@ void TWinControl::SyncAccessibleWindow(TControl* c) {
 
 void TWinControl::RemoveAccessibleWindow(TControl* c) noexcept {
   if (focusedControl_ == c) focusedControl_ = nullptr;
-  auto it = std::find_if(accessible_.begin(), accessible_.end(), [c](const AccessibleWindow& a) { return a.control == c; });
+  auto it = std::find_if(accessible_.begin(), accessible_.end(),
+                         [c](const AccessibleWindow& a) { return a.control == c; });
   if (it == accessible_.end()) return;
   const HWND w = it->hwnd;
   accessible_.erase(it);
@@ -94,19 +95,30 @@ bool TWinControl::HandleNavigationKey(WPARAM key) {
   switch (key) {
     case VK_RETURN:
     case VK_SPACE:
-      if (focusedControl_ == nullptr || ::GetFocus() != AccessibleWindowOf(focusedControl_)) return false;
+      if (focusedControl_ == nullptr || ::GetFocus() != AccessibleWindowOf(focusedControl_))
+        return false;
       focusedControl_->Click();
       return true;
-    case VK_TAB: step = ::GetKeyState(VK_SHIFT) < 0 ? -1 : 1; break;
-    case VK_RIGHT: case VK_DOWN: step = 1; break;
-    case VK_LEFT: case VK_UP: step = -1; break;
-    default: return false;
+    case VK_TAB:
+      step = ::GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+      break;
+    case VK_RIGHT:
+    case VK_DOWN:
+      step = 1;
+      break;
+    case VK_LEFT:
+    case VK_UP:
+      step = -1;
+      break;
+    default:
+      return false;
   }
   const std::vector<TControl*> order = TabOrder();
   if (order.empty()) return false;
   const auto n = static_cast<int>(order.size());
   const auto at = std::find(order.begin(), order.end(), focusedControl_);
-  const int next = at == order.end() ? (step > 0 ? 0 : n - 1) : (static_cast<int>(at - order.begin()) + step + n) % n;
+  const int next =
+      at == order.end() ? (step > 0 ? 0 : n - 1) : (static_cast<int>(at - order.begin()) + step + n) % n;
   FocusControl(order[static_cast<std::size_t>(next)]);
   return true;
 }
@@ -130,7 +142,8 @@ LRESULT CALLBACK TWinControl::AccessibleWndProc(HWND hwnd, UINT msg, WPARAM wp, 
     case WM_KEYUP:
     case WM_CHAR:
       // The keys are the parent's: it moves the focus and clicks.
-      if (owner != nullptr && owner->handle_ != nullptr) return ::SendMessageW(owner->handle_, msg, wp, lp);
+      if (owner != nullptr && owner->handle_ != nullptr)
+        return ::SendMessageW(owner->handle_, msg, wp, lp);
       break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -10,8 +10,12 @@ namespace {
 double Mitchell(double x) {
   constexpr double B = 1.0 / 3, C = 1.0 / 3;
   x = std::abs(x);
-  if (x < 1) return ((12 - 9 * B - 6 * C) * x * x * x + (-18 + 12 * B + 6 * C) * x * x + (6 - 2 * B)) / 6;
-  if (x < 2) return ((-B - 6 * C) * x * x * x + (6 * B + 30 * C) * x * x + (-12 * B - 48 * C) * x + (8 * B + 24 * C)) / 6;
+  if (x < 1)
+    return ((12 - 9 * B - 6 * C) * x * x * x + (-18 + 12 * B + 6 * C) * x * x + (6 - 2 * B)) / 6;
+  if (x < 2)
+    return ((-B - 6 * C) * x * x * x + (6 * B + 30 * C) * x * x + (-12 * B - 48 * C) * x +
+            (8 * B + 24 * C)) /
+           6;
   return 0;
 }
 

@@ -9,9 +9,7 @@ namespace mq {
 
 // --- TLabel -----------------------------------------------------------------------------
 
-TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
-  SetBounds(0, 0, 65, 17);
-}
+TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 65, 17); }
 
 void TLabel::SetCaption(const std::string& c) {
   if (c == caption_) return;
@@ -122,8 +120,9 @@ bool TLabel::ReadProperty(const std::string& name, const FormValue& v, TFormRead
                                                  {"taCenter", TAlignment::taCenter}})),
            true;
   if (name == "Layout")
-    return SetLayout(r.AsEnum<TTextLayout>(
-               v, {{"tlTop", TTextLayout::tlTop}, {"tlCenter", TTextLayout::tlCenter}, {"tlBottom", TTextLayout::tlBottom}})),
+    return SetLayout(r.AsEnum<TTextLayout>(v, {{"tlTop", TTextLayout::tlTop},
+                                               {"tlCenter", TTextLayout::tlCenter},
+                                               {"tlBottom", TTextLayout::tlBottom}})),
            true;
   return TGraphicControl::ReadProperty(name, v, r);
 }
@@ -149,7 +148,9 @@ void TImage::Rescale() {
     scaled_ = g->Resampled(ScaleValue(g->Width()), ScaleValue(g->Height()));
 }
 
-const TGraphic* TImage::DrawnGraphic() const noexcept { return scaled_ ? scaled_.get() : picture_.Graphic(); }
+const TGraphic* TImage::DrawnGraphic() const noexcept {
+  return scaled_ ? scaled_.get() : picture_.Graphic();
+}
 
 void TImage::ScaleForDpi(int toDpi, int fromDpi) {
   TGraphicControl::ScaleForDpi(toDpi, fromDpi);

@@ -49,8 +49,13 @@ class EALHTTPClientException : public std::runtime_error {
 
 class TALHTTPClientProxyParams : public TALPersistent {
  public:
-  enum Index { ppProxyBypass = 0, ppProxyServer = 1, ppProxyPort = 2, ppProxyUserName = 3,
-               ppProxyPassword = 4 };
+  enum Index {
+    ppProxyBypass = 0,
+    ppProxyServer = 1,
+    ppProxyPort = 2,
+    ppProxyUserName = 3,
+    ppProxyPassword = 4
+  };
 
   const std::string& ProxyBypass() const { return proxyBypass_; }
   const std::string& ProxyServer() const { return proxyServer_; }
@@ -88,12 +93,10 @@ class TALHTTPClientProxyParams : public TALPersistent {
 
 class TALHTTPClient;
 
-using TALHTTPClientUploadProgressEvent =
-    std::function<void(TALHTTPClient& sender, int Sent, int Total)>;
+using TALHTTPClientUploadProgressEvent = std::function<void(TALHTTPClient& sender, int Sent, int Total)>;
 using TALHTTPClientDownloadProgressEvent =
     std::function<void(TALHTTPClient& sender, int Read, int Total)>;
-using TAlHTTPClientRedirectEvent =
-    std::function<void(TALHTTPClient& sender, const std::string& NewURL)>;
+using TAlHTTPClientRedirectEvent = std::function<void(TALHTTPClient& sender, const std::string& NewURL)>;
 
 class TALHTTPClient : public TALPersistent {
  public:

@@ -22,8 +22,16 @@ const char* const kResponseHeaderNames[kALHTTPResponseHeaderFieldCount] = {
 bool IsCookieSafe(unsigned char c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '!': case '$': case '\'': case '(': case ')': case '*':
-    case '-': case '.': case '@': case '_':
+    case '!':
+    case '$':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '-':
+    case '.':
+    case '@':
+    case '_':
       return true;
     default:
       return false;
@@ -200,8 +208,7 @@ std::string FormatCookieDate(double value) {
 }  // namespace
 
 void TALPersistent::Assign(const TALPersistent& source) {
-  throw EALAssignError(std::string("Cannot assign a ") + source.ClassName() + " to a " +
-                       ClassName());
+  throw EALAssignError(std::string("Cannot assign a ") + source.ClassName() + " to a " + ClassName());
 }
 
 std::string_view ALTrim(std::string_view text) {
@@ -352,8 +359,7 @@ std::string TALHTTPRequestHeader::ComposeHeaderText() const {
 // ---- response header
 
 const char* ALHTTPResponseHeaderName(int index) {
-  return (index >= 0 && index < kALHTTPResponseHeaderFieldCount) ? kResponseHeaderNames[index]
-                                                                  : "";
+  return (index >= 0 && index < kALHTTPResponseHeaderFieldCount) ? kResponseHeaderNames[index] : "";
 }
 
 void TALHTTPResponseHeader::SetRawHeaderText(std::string_view raw) {

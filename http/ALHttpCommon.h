@@ -82,44 +82,44 @@ class TALHTTPRequestCookieCollection : public TALPersistent {
 
 // The 38 fields of the request header: index, property name, header name. The order is the
 // order of composition, and the index is what OnChange reports.
-#define AL_HTTP_REQUEST_HEADER_FIELDS(X)                                  \
-  X(0, Accept, "Accept")                                                  \
-  X(1, AcceptCharSet, "Accept-Charset")                                   \
-  X(2, AcceptEncoding, "Accept-Encoding")                                 \
-  X(3, AcceptLanguage, "Accept-Language")                                 \
-  X(4, Allow, "Allow")                                                    \
-  X(5, Authorization, "Authorization")                                    \
-  X(6, CacheControl, "Cache-Control")                                     \
-  X(7, Connection, "Connection")                                          \
-  X(8, ContentEncoding, "Content-Encoding")                               \
-  X(9, ContentLanguage, "Content-Language")                               \
-  X(10, ContentLength, "Content-Length")                                  \
-  X(11, ContentLocation, "Content-Location")                              \
-  X(12, ContentMD5, "Content-MD5")                                        \
-  X(13, ContentRange, "Content-Range")                                    \
-  X(14, ContentType, "Content-Type")                                      \
-  X(15, Date, "Date")                                                     \
-  X(16, Expect, "Expect")                                                 \
-  X(17, Expires, "Expires")                                               \
-  X(18, From, "From")                                                     \
-  X(19, Host, "Host")                                                     \
-  X(20, IfMatch, "If-Match")                                              \
-  X(21, IfModifiedSince, "If-Modified-Since")                             \
-  X(22, IfNoneMatch, "If-None-Match")                                     \
-  X(23, IfRange, "If-Range")                                              \
-  X(24, IfUnmodifiedSince, "If-Unmodified-Since")                         \
-  X(25, LastModified, "Last-Modified")                                    \
-  X(26, MaxForwards, "Max-Forwards")                                      \
-  X(27, Pragma, "Pragma")                                                 \
-  X(28, ProxyAuthorization, "Proxy-Authorization")                        \
-  X(29, Range, "Range")                                                   \
-  X(30, Referer, "Referer")                                               \
-  X(31, TE, "TE")                                                         \
-  X(32, Trailer, "Trailer")                                               \
-  X(33, TransferEncoding, "Transfer-Encoding")                            \
-  X(34, Upgrade, "Upgrade")                                               \
-  X(35, UserAgent, "User-Agent")                                          \
-  X(36, Via, "Via")                                                       \
+#define AL_HTTP_REQUEST_HEADER_FIELDS(X)           \
+  X(0, Accept, "Accept")                           \
+  X(1, AcceptCharSet, "Accept-Charset")            \
+  X(2, AcceptEncoding, "Accept-Encoding")          \
+  X(3, AcceptLanguage, "Accept-Language")          \
+  X(4, Allow, "Allow")                             \
+  X(5, Authorization, "Authorization")             \
+  X(6, CacheControl, "Cache-Control")              \
+  X(7, Connection, "Connection")                   \
+  X(8, ContentEncoding, "Content-Encoding")        \
+  X(9, ContentLanguage, "Content-Language")        \
+  X(10, ContentLength, "Content-Length")           \
+  X(11, ContentLocation, "Content-Location")       \
+  X(12, ContentMD5, "Content-MD5")                 \
+  X(13, ContentRange, "Content-Range")             \
+  X(14, ContentType, "Content-Type")               \
+  X(15, Date, "Date")                              \
+  X(16, Expect, "Expect")                          \
+  X(17, Expires, "Expires")                        \
+  X(18, From, "From")                              \
+  X(19, Host, "Host")                              \
+  X(20, IfMatch, "If-Match")                       \
+  X(21, IfModifiedSince, "If-Modified-Since")      \
+  X(22, IfNoneMatch, "If-None-Match")              \
+  X(23, IfRange, "If-Range")                       \
+  X(24, IfUnmodifiedSince, "If-Unmodified-Since")  \
+  X(25, LastModified, "Last-Modified")             \
+  X(26, MaxForwards, "Max-Forwards")               \
+  X(27, Pragma, "Pragma")                          \
+  X(28, ProxyAuthorization, "Proxy-Authorization") \
+  X(29, Range, "Range")                            \
+  X(30, Referer, "Referer")                        \
+  X(31, TE, "TE")                                  \
+  X(32, Trailer, "Trailer")                        \
+  X(33, TransferEncoding, "Transfer-Encoding")     \
+  X(34, Upgrade, "Upgrade")                        \
+  X(35, UserAgent, "User-Agent")                   \
+  X(36, Via, "Via")                                \
   X(37, Warning, "Warning")
 
 enum TALHTTPRequestHeaderField {
@@ -143,8 +143,8 @@ class TALHTTPRequestHeader : public TALPersistent {
   // Stores the text and reports the field's index, unless the text is already the stored one.
   void SetField(int index, const std::string& value);
 
-#define AL_FIELD_ACCESSORS(index, prop, name)                           \
-  const std::string& prop() const { return fields_[index]; }            \
+#define AL_FIELD_ACCESSORS(index, prop, name)                \
+  const std::string& prop() const { return fields_[index]; } \
   void Set##prop(const std::string& value) { SetField(index, value); }
   AL_HTTP_REQUEST_HEADER_FIELDS(AL_FIELD_ACCESSORS)
 #undef AL_FIELD_ACCESSORS
@@ -178,34 +178,34 @@ class TALHTTPRequestHeader : public TALPersistent {
 };
 
 // The 28 response header fields in the order the parse looks for them.
-#define AL_HTTP_RESPONSE_HEADER_FIELDS(X)       \
-  X(0, AcceptRanges, "Accept-Ranges")           \
-  X(1, Age, "Age")                              \
-  X(2, Allow, "Allow")                          \
-  X(3, CacheControl, "Cache-Control")           \
-  X(4, Connection, "Connection")                \
-  X(5, ContentEncoding, "Content-Encoding")     \
-  X(6, ContentLanguage, "Content-Language")     \
-  X(7, ContentLength, "Content-Length")         \
-  X(8, ContentLocation, "Content-Location")     \
-  X(9, ContentMD5, "Content-MD5")               \
-  X(10, ContentRange, "Content-Range")          \
-  X(11, ContentType, "Content-Type")            \
-  X(12, Date, "Date")                           \
-  X(13, ETag, "ETag")                           \
-  X(14, Expires, "Expires")                     \
-  X(15, LastModified, "Last-Modified")          \
-  X(16, Location, "Location")                   \
-  X(17, Pragma, "Pragma")                       \
+#define AL_HTTP_RESPONSE_HEADER_FIELDS(X)        \
+  X(0, AcceptRanges, "Accept-Ranges")            \
+  X(1, Age, "Age")                               \
+  X(2, Allow, "Allow")                           \
+  X(3, CacheControl, "Cache-Control")            \
+  X(4, Connection, "Connection")                 \
+  X(5, ContentEncoding, "Content-Encoding")      \
+  X(6, ContentLanguage, "Content-Language")      \
+  X(7, ContentLength, "Content-Length")          \
+  X(8, ContentLocation, "Content-Location")      \
+  X(9, ContentMD5, "Content-MD5")                \
+  X(10, ContentRange, "Content-Range")           \
+  X(11, ContentType, "Content-Type")             \
+  X(12, Date, "Date")                            \
+  X(13, ETag, "ETag")                            \
+  X(14, Expires, "Expires")                      \
+  X(15, LastModified, "Last-Modified")           \
+  X(16, Location, "Location")                    \
+  X(17, Pragma, "Pragma")                        \
   X(18, ProxyAuthenticate, "Proxy-Authenticate") \
-  X(19, RetryAfter, "Retry-After")              \
-  X(20, Server, "Server")                       \
-  X(21, Trailer, "Trailer")                     \
-  X(22, TransferEncoding, "Transfer-Encoding")  \
-  X(23, Upgrade, "Upgrade")                     \
-  X(24, Vary, "Vary")                           \
-  X(25, Via, "Via")                             \
-  X(26, Warning, "Warning")                     \
+  X(19, RetryAfter, "Retry-After")               \
+  X(20, Server, "Server")                        \
+  X(21, Trailer, "Trailer")                      \
+  X(22, TransferEncoding, "Transfer-Encoding")   \
+  X(23, Upgrade, "Upgrade")                      \
+  X(24, Vary, "Vary")                            \
+  X(25, Via, "Via")                              \
+  X(26, Warning, "Warning")                      \
   X(27, WWWAuthenticate, "WWW-Authenticate")
 
 constexpr int kALHTTPResponseHeaderFieldCount = 28;

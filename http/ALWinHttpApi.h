@@ -47,11 +47,10 @@ class TALWinHttpApi {
                                         std::uint32_t flags) = 0;
   virtual bool SetOption(TALInternetHandle handle, std::uint32_t option, const void* buffer,
                          std::uint32_t length) = 0;
-  virtual bool AddRequestHeaders(TALInternetHandle request, const wchar_t* headers,
-                                 std::uint32_t length, std::uint32_t modifiers) = 0;
-  virtual bool SendRequest(TALInternetHandle request, const void* optional,
-                           std::uint32_t optionalLength, std::uint32_t totalLength,
-                           std::uintptr_t context) = 0;
+  virtual bool AddRequestHeaders(TALInternetHandle request, const wchar_t* headers, std::uint32_t length,
+                                 std::uint32_t modifiers) = 0;
+  virtual bool SendRequest(TALInternetHandle request, const void* optional, std::uint32_t optionalLength,
+                           std::uint32_t totalLength, std::uintptr_t context) = 0;
   virtual bool WriteData(TALInternetHandle request, const void* buffer, std::uint32_t length,
                          std::uint32_t* written) = 0;
   virtual bool ReceiveResponse(TALInternetHandle request) = 0;

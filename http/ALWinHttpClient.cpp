@@ -44,7 +44,7 @@ constexpr std::uint32_t kDisableKeepAlive = 8;
 constexpr std::uint32_t kAddReplace = 0xA0000000;  // WINHTTP_ADDREQ_FLAG_ADD | _REPLACE
 constexpr std::uint32_t kQueryRawHeadersCrlf = 22;
 constexpr std::uint32_t kQueryStatusText = 20;
-constexpr std::uint32_t kQueryStatusCodeNumber = 0x20000013;   // STATUS_CODE | FLAG_NUMBER
+constexpr std::uint32_t kQueryStatusCodeNumber = 0x20000013;     // STATUS_CODE | FLAG_NUMBER
 constexpr std::uint32_t kQueryContentLengthNumber = 0x20000005;  // CONTENT_LENGTH | FLAG_NUMBER
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kStatusRedirect = 0x4000;
@@ -117,9 +117,12 @@ constexpr ErrorTextEntry kFallbackTexts[] = {
 
 std::uint32_t MapAccessType(TALWinHttpClientInternetOpenAccessType type) {
   switch (type) {
-    case wHttpAt_DEFAULT_PROXY: return kAccessTypeDefaultProxy;
-    case wHttpAt_NAMED_PROXY: return kAccessTypeNamedProxy;
-    case wHttpAt_NO_PROXY: break;
+    case wHttpAt_DEFAULT_PROXY:
+      return kAccessTypeDefaultProxy;
+    case wHttpAt_NAMED_PROXY:
+      return kAccessTypeNamedProxy;
+    case wHttpAt_NO_PROXY:
+      break;
   }
   return kAccessTypeNoProxy;
 }
@@ -215,8 +218,7 @@ void TALWinHttpClient::Connect() {
   const TALHTTPClientProxyParams& proxy = ProxyParams();
   const bool named = accessType_ == wHttpAt_NAMED_PROXY;
   const std::wstring agent = ToWide(RequestHeader().UserAgent());
-  const std::wstring proxyName =
-      ToWide(proxy.ProxyServer() + ":" + std::to_string(proxy.ProxyPort()));
+  const std::wstring proxyName = ToWide(proxy.ProxyServer() + ":" + std::to_string(proxy.ProxyPort()));
   const std::wstring bypass = ToWide(proxy.ProxyBypass());
   const bool useProxyName = named && !proxy.ProxyServer().empty();
   const bool useBypass = named && !proxy.ProxyBypass().empty();
@@ -249,7 +251,8 @@ void TALWinHttpClient::Disconnect() {
 std::uint32_t TALWinHttpClient::RequestFlags() const {
   const TALWinHttpClientInternetOptionSet o = internetOptions_;
   std::uint32_t flags = 0;
-  if (o.Contains(wHttpIo_BYPASS_PROXY_CACHE) || o.Contains(wHttpIo_REFRESH)) flags |= kFlagBypassProxyCache;
+  if (o.Contains(wHttpIo_BYPASS_PROXY_CACHE) || o.Contains(wHttpIo_REFRESH))
+    flags |= kFlagBypassProxyCache;
   if (o.Contains(wHttpIo_ESCAPE_DISABLE)) flags |= kFlagEscapeDisable;
   if (o.Contains(wHttpIo_ESCAPE_DISABLE_QUERY)) flags |= kFlagEscapeDisableQuery;
   if (o.Contains(wHttpIo_ESCAPE_PERCENT)) flags |= kFlagEscapePercent;
@@ -302,9 +305,12 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
     if (!proxy.ProxyUserName().empty()) SetStringOption(h, kOptionProxyUserName, proxy.ProxyUserName());
     if (!proxy.ProxyPassword().empty()) SetStringOption(h, kOptionProxyPassword, proxy.ProxyPassword());
 
-    if (!internetOptions_.Contains(wHttpIo_Keep_connection)) SetDwordOption(h, kOptionDisableFeature, kDisableKeepAlive);
-    if (internetOptions_.Contains(wHttpIo_No_cookies)) SetDwordOption(h, kOptionDisableFeature, kDisableCookies);
-    if (internetOptions_.Contains(wHttpIo_No_auto_redirect)) SetDwordOption(h, kOptionDisableFeature, kDisableRedirects);
+    if (!internetOptions_.Contains(wHttpIo_Keep_connection))
+      SetDwordOption(h, kOptionDisableFeature, kDisableKeepAlive);
+    if (internetOptions_.Contains(wHttpIo_No_cookies))
+      SetDwordOption(h, kOptionDisableFeature, kDisableCookies);
+    if (internetOptions_.Contains(wHttpIo_No_auto_redirect))
+      SetDwordOption(h, kOptionDisableFeature, kDisableRedirects);
 
     const std::wstring headers = ToWide(header.ComposeHeaderText());
     api_.AddRequestHeaders(h, headers.c_str(), static_cast<std::uint32_t>(headers.size()), kAddReplace);
@@ -449,7 +455,8 @@ void TALWinHttpClient::SetCallTimeout(TALInternetHandle request, std::uint32_t o
 
 void TALWinHttpClient::CheckDeadline() const {
   if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
-    throw EALHTTPClientException::CreateFmt(0, "%s - URL:%s", ALWinHttpFallbackErrorText(kErrorTimeout), URL());
+    throw EALHTTPClientException::CreateFmt(0, "%s - URL:%s", ALWinHttpFallbackErrorText(kErrorTimeout),
+                                            URL());
   }
 }
 

@@ -39,7 +39,8 @@ enum TAlWinHttpClientInternetOption {
 class TALWinHttpClientInternetOptionSet {
  public:
   constexpr TALWinHttpClientInternetOptionSet() = default;
-  constexpr TALWinHttpClientInternetOptionSet(std::initializer_list<TAlWinHttpClientInternetOption> options) {
+  constexpr TALWinHttpClientInternetOptionSet(
+      std::initializer_list<TAlWinHttpClientInternetOption> options) {
     for (auto o : options) bits_ |= Bit(o);
   }
   constexpr bool Contains(TAlWinHttpClientInternetOption o) const { return (bits_ & Bit(o)) != 0; }
@@ -56,8 +57,8 @@ class TALWinHttpClientInternetOptionSet {
 class TALWinHttpClient;
 
 using TALWinHttpClientStatusChangeEvent =
-    std::function<void(TALWinHttpClient& sender, std::uint32_t InternetStatus,
-                       void* StatusInformation, std::uint32_t StatusInformationLength)>;
+    std::function<void(TALWinHttpClient& sender, std::uint32_t InternetStatus, void* StatusInformation,
+                       std::uint32_t StatusInformationLength)>;
 
 // The readable text for a WinHTTP or system error code when the platform has none.
 std::string ALWinHttpFallbackErrorText(std::uint32_t code);
@@ -107,9 +108,8 @@ class TALWinHttpClient : public TALHTTPClient {
                             TALHTTPResponseHeader* responseHeader);
 
  private:
-  static void StatusCallback(TALInternetHandle handle, std::uintptr_t context,
-                             std::uint32_t status, void* information,
-                             std::uint32_t informationLength);
+  static void StatusCallback(TALInternetHandle handle, std::uintptr_t context, std::uint32_t status,
+                             void* information, std::uint32_t informationLength);
   void RaiseLastError(bool failed);
   std::uint32_t RequestFlags() const;
   std::string QueryHeaderText(TALInternetHandle request, std::uint32_t infoLevel);

@@ -19,8 +19,8 @@ thread_local DWORD t_lastError = 0;
 // WinHTTP calls back through a WINAPI function; this one forwards to the portable callback.
 std::atomic<TALWinHttpStatusCallback> g_statusCallback{nullptr};
 
-void CALLBACK StatusTrampoline(HINTERNET handle, DWORD_PTR context, DWORD status,
-                               LPVOID information, DWORD informationLength) {
+void CALLBACK StatusTrampoline(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
+                               DWORD informationLength) {
   if (TALWinHttpStatusCallback callback = g_statusCallback.load()) {
     callback(handle, context, status, information, informationLength);
   }
@@ -51,10 +51,9 @@ class WinHttpPlatformApi final : public TALWinHttpApi {
     return Track(WinHttpConnect(session, host, port, 0));
   }
 
-  TALInternetHandle OpenRequest(TALInternetHandle connection, const wchar_t* verb,
-                                const wchar_t* path, const wchar_t* version,
-                                const wchar_t* referrer, const wchar_t* const* acceptTypes,
-                                std::uint32_t flags) override {
+  TALInternetHandle OpenRequest(TALInternetHandle connection, const wchar_t* verb, const wchar_t* path,
+                                const wchar_t* version, const wchar_t* referrer,
+                                const wchar_t* const* acceptTypes, std::uint32_t flags) override {
     return Track(WinHttpOpenRequest(connection, verb, path, version, referrer,
                                     const_cast<LPCWSTR*>(acceptTypes), flags));
   }
@@ -91,8 +90,8 @@ class WinHttpPlatformApi final : public TALWinHttpApi {
   bool QueryHeaders(TALInternetHandle request, std::uint32_t infoLevel, void* buffer,
                     std::uint32_t* length) override {
     DWORD n = *length;
-    const BOOL ok = Track(WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX,
-                                              buffer, &n, WINHTTP_NO_HEADER_INDEX));
+    const BOOL ok = Track(WinHttpQueryHeaders(request, infoLevel, WINHTTP_HEADER_NAME_BY_INDEX, buffer,
+                                              &n, WINHTTP_NO_HEADER_INDEX));
     *length = n;
     return ok != FALSE;
   }
@@ -122,10 +121,10 @@ class WinHttpPlatformApi final : public TALWinHttpApi {
     const BOOL ok = Track(WinHttpCrackUrl(url, 0, 0, &uc));
     parts.Scheme = static_cast<int>(uc.nScheme);
     parts.Port = uc.nPort;
-    parts.Host = uc.lpszHostName != nullptr ? std::wstring(uc.lpszHostName, uc.dwHostNameLength)
-                                            : std::wstring();
-    parts.Path = uc.lpszUrlPath != nullptr ? std::wstring(uc.lpszUrlPath, uc.dwUrlPathLength)
-                                           : std::wstring();
+    parts.Host =
+        uc.lpszHostName != nullptr ? std::wstring(uc.lpszHostName, uc.dwHostNameLength) : std::wstring();
+    parts.Path =
+        uc.lpszUrlPath != nullptr ? std::wstring(uc.lpszUrlPath, uc.dwUrlPathLength) : std::wstring();
     return ok != FALSE;
   }
 

@@ -28,23 +28,33 @@ constexpr Pass kWhole = {0, 0, 1, 1};
 
 int Channels(int colorType) {
   switch (colorType) {
-    case 0: return 1;
-    case 2: return 3;
-    case 3: return 1;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 0;
+    case 0:
+      return 1;
+    case 2:
+      return 3;
+    case 3:
+      return 1;
+    case 4:
+      return 2;
+    case 6:
+      return 4;
+    default:
+      return 0;
   }
 }
 
 bool ValidDepth(int colorType, int depth) {
   switch (colorType) {
-    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 0:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8;
     case 2:
     case 4:
-    case 6: return depth == 8 || depth == 16;
-    default: return false;
+    case 6:
+      return depth == 8 || depth == 16;
+    default:
+      return false;
   }
 }
 
@@ -64,8 +74,12 @@ struct Header {
   std::size_t RowBytes(int cols) const { return (std::size_t(cols) * bitsPerPixel() + 7) / 8; }
 };
 
-int PassCols(const Header& h, const Pass& p) { return h.width > p.x0 ? (h.width - p.x0 + p.dx - 1) / p.dx : 0; }
-int PassRows(const Header& h, const Pass& p) { return h.height > p.y0 ? (h.height - p.y0 + p.dy - 1) / p.dy : 0; }
+int PassCols(const Header& h, const Pass& p) {
+  return h.width > p.x0 ? (h.width - p.x0 + p.dx - 1) / p.dx : 0;
+}
+int PassRows(const Header& h, const Pass& p) {
+  return h.height > p.y0 ? (h.height - p.y0 + p.dy - 1) / p.dy : 0;
+}
 
 // Inflates the zlib stream of the image data into exactly `expected` bytes.
 std::vector<std::uint8_t> Inflate(const std::vector<std::uint8_t>& compressed, std::size_t expected) {
@@ -92,7 +106,8 @@ std::vector<std::uint8_t> Inflate(const std::vector<std::uint8_t>& compressed, s
     produced = std::size_t(zs.next_out - out.data());
     if (r == Z_STREAM_END) break;
     if (r == Z_BUF_ERROR && zs.avail_in == 0) break;
-    if (r != Z_OK) throw EPngError(std::string("damaged image data (") + (zs.msg ? zs.msg : "inflate error") + ")");
+    if (r != Z_OK)
+      throw EPngError(std::string("damaged image data (") + (zs.msg ? zs.msg : "inflate error") + ")");
   }
   if (produced < expected) throw EPngError("image data is truncated");
   out.resize(expected);
@@ -108,13 +123,15 @@ std::uint8_t Paeth(int a, int b, int c) {
 }
 
 // Undoes the row filters of one pass in place; returns the offset after the pass.
-std::size_t Unfilter(std::vector<std::uint8_t>& raw, std::size_t offset, int rows, std::size_t rowBytes, int bpp) {
+std::size_t Unfilter(std::vector<std::uint8_t>& raw, std::size_t offset, int rows, std::size_t rowBytes,
+                     int bpp) {
   std::uint8_t* prev = nullptr;
   for (int y = 0; y < rows; ++y) {
     std::uint8_t filter = raw[offset];
     std::uint8_t* row = raw.data() + offset + 1;
     switch (filter) {
-      case 0: break;
+      case 0:
+        break;
       case 1:
         for (std::size_t i = bpp; i < rowBytes; ++i) row[i] = std::uint8_t(row[i] + row[i - bpp]);
         break;
@@ -137,7 +154,8 @@ std::size_t Unfilter(std::vector<std::uint8_t>& raw, std::size_t offset, int row
           row[i] = std::uint8_t(row[i] + Paeth(left, up, ul));
         }
         break;
-      default: throw EPngError("unknown row filter " + std::to_string(filter));
+      default:
+        throw EPngError("unknown row filter " + std::to_string(filter));
     }
     prev = row;
     offset += 1 + rowBytes;
@@ -153,8 +171,10 @@ struct Transparency {
 // Sample n of a row at the given bit depth (unscaled).
 unsigned Sample(const std::uint8_t* row, std::size_t n, int depth) {
   switch (depth) {
-    case 16: return Be16(row + n * 2);
-    case 8: return row[n];
+    case 16:
+      return Be16(row + n * 2);
+    case 8:
+      return row[n];
     default: {
       std::size_t bit = n * depth;
       unsigned byte = row[bit / 8];
@@ -166,9 +186,12 @@ unsigned Sample(const std::uint8_t* row, std::size_t n, int depth) {
 
 std::uint8_t Scale8(unsigned v, int depth) {
   switch (depth) {
-    case 16: return std::uint8_t((v * 255u + 32767u) / 65535u);
-    case 8: return std::uint8_t(v);
-    default: return std::uint8_t(v * 255 / ((1u << depth) - 1));
+    case 16:
+      return std::uint8_t((v * 255u + 32767u) / 65535u);
+    case 8:
+      return std::uint8_t(v);
+    default:
+      return std::uint8_t(v * 255 / ((1u << depth) - 1));
   }
 }
 
@@ -194,7 +217,8 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
 
   std::size_t pos = 8;
   while (!haveEnd) {
-    if (data.size() - pos < 12) throw EPngError(haveHeader ? "file is truncated (no IEND chunk)" : "file is truncated");
+    if (data.size() - pos < 12)
+      throw EPngError(haveHeader ? "file is truncated (no IEND chunk)" : "file is truncated");
     std::uint32_t length = Be32(data.data() + pos);
     const std::uint8_t* type = data.data() + pos + 4;
     if (length > 0x7FFFFFFFu || data.size() - pos - 12 < length)
@@ -218,7 +242,8 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
         throw EPngError("image is too large (" + std::to_string(w) + " x " + std::to_string(ht) + ")");
       h.width = int(w);
       h.height = int(ht);
-      if (Channels(h.colorType) == 0) throw EPngError("unknown colour type " + std::to_string(h.colorType));
+      if (Channels(h.colorType) == 0)
+        throw EPngError("unknown colour type " + std::to_string(h.colorType));
       if (!ValidDepth(h.colorType, h.depth))
         throw EPngError("bit depth " + std::to_string(h.depth) + " is not allowed for colour type " +
                         std::to_string(h.colorType));
@@ -234,9 +259,11 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
       throw EPngError("second IHDR chunk");
     } else if (name == "PLTE") {
       if (idatSeen) throw EPngError("PLTE after image data");
-      if (length % 3 != 0 || length == 0 || length / 3 > 256) throw EPngError("PLTE has the wrong length");
+      if (length % 3 != 0 || length == 0 || length / 3 > 256)
+        throw EPngError("PLTE has the wrong length");
       palette.clear();
-      for (std::uint32_t i = 0; i < length; i += 3) palette.push_back({body[i], body[i + 1], body[i + 2], 255});
+      for (std::uint32_t i = 0; i < length; i += 3)
+        palette.push_back({body[i], body[i + 1], body[i + 2], 255});
     } else if (name == "tRNS") {
       if (h.colorType == 3) {
         trnsPalette.assign(body, body + length);
@@ -313,16 +340,19 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
             break;
           }
           case 2: {
-            unsigned r8 = Sample(row, n, h.depth), g8 = Sample(row, n + 1, h.depth), b8 = Sample(row, n + 2, h.depth);
+            unsigned r8 = Sample(row, n, h.depth), g8 = Sample(row, n + 1, h.depth),
+                     b8 = Sample(row, n + 2, h.depth);
             px[0] = Scale8(r8, h.depth);
             px[1] = Scale8(g8, h.depth);
             px[2] = Scale8(b8, h.depth);
-            px[3] = (trns.hasKey && r8 == trns.key[0] && g8 == trns.key[1] && b8 == trns.key[2]) ? 0 : 255;
+            px[3] =
+                (trns.hasKey && r8 == trns.key[0] && g8 == trns.key[1] && b8 == trns.key[2]) ? 0 : 255;
             break;
           }
           case 3: {
             unsigned idx = Sample(row, n, h.depth);
-            if (idx >= palette.size()) throw EPngError("palette index " + std::to_string(idx) + " out of range");
+            if (idx >= palette.size())
+              throw EPngError("palette index " + std::to_string(idx) + " out of range");
             std::memcpy(px, palette[idx].data(), 4);
             break;
           }

@@ -29,7 +29,9 @@ struct DecodedPng {
   std::vector<std::uint8_t> rgba;  // width * height * 4 bytes, rows top to bottom
 
   // Red, green, blue and alpha of one pixel.
-  const std::uint8_t* Pixel(int x, int y) const { return rgba.data() + (std::size_t(y) * width + x) * 4; }
+  const std::uint8_t* Pixel(int x, int y) const {
+    return rgba.data() + (std::size_t(y) * width + x) * 4;
+  }
 };
 
 // Limits that keep a hostile header from claiming a huge image.

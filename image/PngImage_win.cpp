@@ -6,7 +6,8 @@
 
 namespace mq {
 
-TPngImage::TPngImage(const TPngImage& other) : TGraphic(other), image_(other.image_), data_(other.data_) {
+TPngImage::TPngImage(const TPngImage& other)
+    : TGraphic(other), image_(other.image_), data_(other.data_) {
   OnChange = nullptr;
   BuildBitmap();
 }
@@ -47,7 +48,8 @@ void TPngImage::BuildBitmap() {
   const std::uint8_t* src = image_.rgba.data();
   for (std::uint32_t& p : pixels) {
     const unsigned a = src[3];
-    const unsigned r = (src[0] * a + 127) / 255, g = (src[1] * a + 127) / 255, b = (src[2] * a + 127) / 255;
+    const unsigned r = (src[0] * a + 127) / 255, g = (src[1] * a + 127) / 255,
+                   b = (src[2] * a + 127) / 255;
     p = (a << 24) | (r << 16) | (g << 8) | b;
     src += 4;
   }
@@ -76,7 +78,8 @@ void TPngImage::Draw(TCanvas& canvas, const RECT& dest) const {
 
 TPngImageCollectionItem& TPngImageCollection::Add() { return items_.emplace_back(); }
 
-bool TPngImageCollection::ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) {
+bool TPngImageCollection::ReadProperty(const std::string& name, const FormValue& value,
+                                       TFormReader& reader) {
   if (name != "Items") return TComponent::ReadProperty(name, value, reader);
   if (value.kind != FormValue::Kind::Collection) TFormReader::Fail(value, "Collection expected");
   items_.clear();

@@ -9,7 +9,8 @@ struct TQNetDetect::TLink {
   TQNetDetect* detector;  // read and cleared on the main thread only
 };
 
-TQNetDetect::TQNetDetect(TComponent* owner) : TQNetDetect(owner, std::string(kProbeAddress), kProbePort) {}
+TQNetDetect::TQNetDetect(TComponent* owner)
+    : TQNetDetect(owner, std::string(kProbeAddress), kProbePort) {}
 
 TQNetDetect::TQNetDetect(TComponent* owner, std::string address, std::uint16_t port)
     : TComponent(owner),
@@ -25,7 +26,9 @@ TQNetDetect::TQNetDetect(TComponent* owner, std::string address, std::uint16_t p
 
 TQNetDetect::~TQNetDetect() { link_->detector = nullptr; }
 
-void TQNetDetect::SetInterval(int ms) { timer_->SetInterval(static_cast<unsigned>(BoundedInterval(Interval(), ms))); }
+void TQNetDetect::SetInterval(int ms) {
+  timer_->SetInterval(static_cast<unsigned>(BoundedInterval(Interval(), ms)));
+}
 
 void TQNetDetect::TimerTick() {
   if (!state_.TickStartsProbe()) return;

@@ -7,7 +7,8 @@ namespace {
 std::atomic<int> liveThreads{0};
 }  // namespace
 
-TConnCheckThread::TConnCheckThread(std::string address, int mode, std::uint16_t cancelTimeMs, std::uint16_t port)
+TConnCheckThread::TConnCheckThread(std::string address, int mode, std::uint16_t cancelTimeMs,
+                                   std::uint16_t port)
     : address_(std::move(address)), mode_(mode), cancelTimeMs_(cancelTimeMs), port_(port) {
   FreeOnTerminate = true;
   ++liveThreads;

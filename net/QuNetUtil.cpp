@@ -42,9 +42,8 @@ std::string BuildProbeAddress(std::string_view address, int mode, const TRandomI
 
 std::string BuildProbeAddress(std::string_view address, int mode) {
   static thread_local std::mt19937 engine{std::random_device{}()};
-  return BuildProbeAddress(address, mode, [](int lo, int hi) {
-    return std::uniform_int_distribution<int>(lo, hi)(engine);
-  });
+  return BuildProbeAddress(
+      address, mode, [](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine); });
 }
 
 bool CountsAsConnected(const TConnectStep& step) {
@@ -58,8 +57,8 @@ bool CountsAsConnected(const TConnectStep& step) {
   return false;
 }
 
-bool ProbeWith(IProbeSocket& socket, std::string_view address, std::uint16_t port, std::uint32_t cancelMs,
-               const TMillisClock& clock) {
+bool ProbeWith(IProbeSocket& socket, std::string_view address, std::uint16_t port,
+               std::uint32_t cancelMs, const TMillisClock& clock) {
   const std::optional<std::uint32_t> target = ParseIPv4(address);
   if (!target || !socket.Open()) return false;
   const std::uint64_t deadline = clock() + cancelMs;

@@ -65,8 +65,8 @@ using TMillisClock = std::function<std::uint64_t()>;
 
 // Probes address:port through the socket, giving up after cancelMs by the clock; true for
 // connected (see CountsAsConnected). An address that is not dotted IPv4 is not connected.
-bool ProbeWith(IProbeSocket& socket, std::string_view address, std::uint16_t port, std::uint32_t cancelMs,
-               const TMillisClock& clock);
+bool ProbeWith(IProbeSocket& socket, std::string_view address, std::uint16_t port,
+               std::uint32_t cancelMs, const TMillisClock& clock);
 
 // The probe with Winsock 2 (Windows only): the address built for the mode, connected to
 // with a deadline of cancelMs. Never throws; any error is not connected.

@@ -47,7 +47,8 @@ class TWinsockProbeSocket final : public IProbeSocket {
     target.sin_family = AF_INET;
     target.sin_port = ::htons(port);
     target.sin_addr.s_addr = ::htonl(address);
-    if (::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return Established();
+    if (::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0)
+      return Established();
     const int error = ::WSAGetLastError();
     if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) return {TConnectStep::Pending, 0};
     return {TConnectStep::Failed, error};
@@ -76,7 +77,8 @@ class TWinsockProbeSocket final : public IProbeSocket {
   TConnectStep Established() {
     sockaddr_in peer{};
     int size = sizeof peer;
-    if (::getpeername(socket_.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0) return {TConnectStep::Accepted, 0};
+    if (::getpeername(socket_.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0)
+      return {TConnectStep::Accepted, 0};
     return {TConnectStep::Failed, ::WSAGetLastError()};
   }
 
@@ -89,7 +91,8 @@ class TWinsockProbeSocket final : public IProbeSocket {
 bool ProbeTcpReachable(std::string_view address, std::uint16_t port, std::uint32_t cancelMs, int mode) {
   try {
     TWinsockProbeSocket socket;
-    return ProbeWith(socket, BuildProbeAddress(address, mode), port, cancelMs, [] { return ::GetTickCount64(); });
+    return ProbeWith(socket, BuildProbeAddress(address, mode), port, cancelMs,
+                     [] { return ::GetTickCount64(); });
   } catch (...) {
     return false;
   }

@@ -192,7 +192,8 @@ void TALScrollingText::BuildCoverage() {
       int sum = 0, usable = 0;
       for (int c = 0; c < 3; ++c) {
         const int shift = c * 8;
-        const int b = int((bg >> shift) & 0xFF), s = int((st >> shift) & 0xFF), v = int((p >> shift) & 0xFF);
+        const int b = int((bg >> shift) & 0xFF), s = int((st >> shift) & 0xFF),
+                  v = int((p >> shift) & 0xFF);
         if (std::abs(s - b) < 24) {
           cov[c] = -1;
           continue;
@@ -267,12 +268,13 @@ bool TALScrollingText::ReadProperty(const std::string& name, const FormValue& v,
   if (name == "EdgeFadeWidth") return edgeFadeWidth_ = r.AsInt(v), true;
   if (name == "Layout")
     return layout_ = r.AsEnum<TTextLayout>(v, {{"tlTop", TTextLayout::tlTop},
-                                                {"tlCenter", TTextLayout::tlCenter},
-                                                {"tlBottom", TTextLayout::tlBottom}}),
+                                               {"tlCenter", TTextLayout::tlCenter},
+                                               {"tlBottom", TTextLayout::tlBottom}}),
            true;
   if (name == "TextDirection")
-    return textDirection_ = r.AsEnum<TTextDirection>(v, {{"tdLeftToRight", TTextDirection::tdLeftToRight},
-                                                          {"tdRightToLeft", TTextDirection::tdRightToLeft}}),
+    return textDirection_ =
+               r.AsEnum<TTextDirection>(v, {{"tdLeftToRight", TTextDirection::tdLeftToRight},
+                                            {"tdRightToLeft", TTextDirection::tdRightToLeft}}),
            true;
   if (name == "PixelJump") return pixelJump_ = r.AsInt(v), true;
   if (name == "Visible") return SetVisible(r.AsBool(v)), true;

@@ -18,7 +18,8 @@ TEsCustomTile::TEsCustomTile(TComponent* owner) : TGraphicControl(owner) {
 void TEsCustomTile::Rescale() {
   scaled_.reset();
   if (bitmap_.Empty() || PixelsPerInch() == kDesignDpi) return;
-  std::unique_ptr<TGraphic> copy = bitmap_.Resampled(ScaleValue(bitmap_.Width()), ScaleValue(bitmap_.Height()));
+  std::unique_ptr<TGraphic> copy =
+      bitmap_.Resampled(ScaleValue(bitmap_.Width()), ScaleValue(bitmap_.Height()));
   if (dynamic_cast<TBitmap*>(copy.get())) scaled_.reset(static_cast<TBitmap*>(copy.release()));
 }
 
@@ -56,7 +57,8 @@ void TEsCustomTile::Paint(TCanvas& canvas) {
   const int w = tile.Width(), h = tile.Height();
   const TileGrid grid = TileCount(W, H, w, h);
   for (int c = 0; c < grid.columns; ++c)
-    for (int r = 0; r < grid.rows; ++r) ::BitBlt(offDc.Get(), c * w, r * h, w, h, tile.Dc(), 0, 0, SRCCOPY);
+    for (int r = 0; r < grid.rows; ++r)
+      ::BitBlt(offDc.Get(), c * w, r * h, w, h, tile.Dc(), 0, 0, SRCCOPY);
   ::BitBlt(target, 0, 0, W, H, offDc.Get(), 0, 0, SRCCOPY);
 }
 

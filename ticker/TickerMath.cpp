@@ -19,16 +19,20 @@ std::uint8_t Channel(int a, int b, int k, int n) {
 }  // namespace
 
 TColor ColorStep(TColor a, TColor b, int k, int n) {
-  if (k < 1 || k > n) throw ERangeError("ColorIndex can't be less than 1 or greater than " + std::to_string(n));
+  if (k < 1 || k > n)
+    throw ERangeError("ColorIndex can't be less than 1 or greater than " + std::to_string(n));
   return RgbColor(Channel(RedOf(a), RedOf(b), k, n), Channel(GreenOf(a), GreenOf(b), k, n),
                   Channel(BlueOf(a), BlueOf(b), k, n));
 }
 
 int TextTop(TTextLayout layout, int controlHeight, int textHeight) {
   switch (layout) {
-    case TTextLayout::tlTop: return 0;
-    case TTextLayout::tlBottom: return controlHeight - textHeight;
-    default: return controlHeight / 2 - textHeight / 2;
+    case TTextLayout::tlTop:
+      return 0;
+    case TTextLayout::tlBottom:
+      return controlHeight - textHeight;
+    default:
+      return controlHeight / 2 - textHeight / 2;
   }
 }
 
@@ -46,7 +50,8 @@ ScrollStep StepOffset(int offset, TTextDirection d, int pixelJump, int controlWi
 
 TileGrid TileCount(int width, int height, int tileWidth, int tileHeight) {
   if (width <= 0 || height <= 0 || tileWidth <= 0 || tileHeight <= 0) return {};
-  return {width / tileWidth + (width % tileWidth != 0 ? 1 : 0), height / tileHeight + (height % tileHeight != 0 ? 1 : 0)};
+  return {width / tileWidth + (width % tileWidth != 0 ? 1 : 0),
+          height / tileHeight + (height % tileHeight != 0 ? 1 : 0)};
 }
 
 }  // namespace mq

@@ -28,7 +28,8 @@ constexpr TColor kAlternateStencilColor = 0x00E6F5FF;
 // $003C3028 unless the font colour or the background is that very value (raw values
 // compared), then $00E6F5FF.
 constexpr TColor StencilColorFor(TColor fontColor, TColor background) {
-  return (fontColor == kStencilColor || background == kStencilColor) ? kAlternateStencilColor : kStencilColor;
+  return (fontColor == kStencilColor || background == kStencilColor) ? kAlternateStencilColor
+                                                                     : kStencilColor;
 }
 
 // Top of the text: tlTop 0; tlCenter height/2 - textHeight/2 (each division truncating);

@@ -32,13 +32,13 @@ void ThrowNotFound(std::string_view name) {
 
 void ThrowWrongNodeType(TALXMLNodeType type) {
   static const char* const kNames[] = {
-      "RESERVED", "ELEMENT", "ATTRIBUTE", "TEXT", "CDATA", "ENTITY_REFERENCE", "ENTITY",
-      "PROCESSING_INSTRUCTION", "COMMENT", "DOCUMENT", "DOCUMENT_TYPE", "DOCUMENT_FRAGMENT",
+      "RESERVED", "ELEMENT",          "ATTRIBUTE",     "TEXT",
+      "CDATA",    "ENTITY_REFERENCE", "ENTITY",        "PROCESSING_INSTRUCTION",
+      "COMMENT",  "DOCUMENT",         "DOCUMENT_TYPE", "DOCUMENT_FRAGMENT",
       "NOTATION"};
   const int i = static_cast<int>(type);
   const char* name = (i >= 0 && i <= 12) ? kNames[i] : "UNKNOWN";
-  throw EALXMLDocError(std::string("This operation can not be performed with a node of type ") +
-                       name);
+  throw EALXMLDocError(std::string("This operation can not be performed with a node of type ") + name);
 }
 
 void CheckName(std::string_view name) {
@@ -119,10 +119,9 @@ class ViewStreamBuf final : public std::streambuf {
   }
 
  protected:
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir,
-                   std::ios_base::openmode which) override {
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
     if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
-    off_type base = dir == std::ios_base::beg ? 0
+    off_type base = dir == std::ios_base::beg   ? 0
                     : dir == std::ios_base::cur ? gptr() - eback()
                                                 : egptr() - eback();
     const off_type target = base + off;
@@ -169,9 +168,7 @@ void TALXMLNodeList::Grow() {
   SetCapacity(capacity_ + delta);
 }
 
-TALXMLNode* TALXMLNodeList::First() const noexcept {
-  return count_ > 0 ? items_[0].get() : nullptr;
-}
+TALXMLNode* TALXMLNodeList::First() const noexcept { return count_ > 0 ? items_[0].get() : nullptr; }
 
 TALXMLNode* TALXMLNodeList::Last() const noexcept {
   return count_ > 0 ? items_[count_ - 1].get() : nullptr;
@@ -500,8 +497,8 @@ void TALXMLNode::SaveToStream(std::ostream& stream) const { WriteNode(*this, str
 // ---------------------------------------------------------------------------------------------
 // Node classes
 
-void TALXMLNode::ReplaceList(std::unique_ptr<TALXMLNodeList>& slot,
-                             std::unique_ptr<TALXMLNodeList> list, TALXMLNode* owner) {
+void TALXMLNode::ReplaceList(std::unique_ptr<TALXMLNodeList>& slot, std::unique_ptr<TALXMLNodeList> list,
+                             TALXMLNode* owner) {
   std::unique_ptr<TALXMLNodeList> old = std::exchange(slot, std::move(list));
   if (!slot) return;
   slot->SetOwner(owner);
@@ -595,8 +592,8 @@ void TALXmlCommentNode::SetParentNode(TALXMLNode* parent) {
   TALXMLNode::SetParentNode(parent);
 }
 
-TALXmlProcessingInstrNode::TALXmlProcessingInstrNode(TALXMLDocument* ownerDocument,
-                                                     std::string target, std::string data)
+TALXmlProcessingInstrNode::TALXmlProcessingInstrNode(TALXMLDocument* ownerDocument, std::string target,
+                                                     std::string data)
     : TALXMLNode(ownerDocument), target_(std::move(target)), data_(std::move(data)) {
   CheckName(target_);
 }
@@ -751,9 +748,7 @@ const std::vector<std::string>& TALXMLDocument::XML() {
   return xml_;
 }
 
-void TALXMLDocument::SetXML(std::vector<std::string> lines) {
-  SetXMLLines(std::move(lines), true);
-}
+void TALXMLDocument::SetXML(std::vector<std::string> lines) { SetXMLLines(std::move(lines), true); }
 
 void TALXMLDocument::SetXMLText(std::string_view text) { SetXMLLines(SplitLines(text), true); }
 

@@ -132,9 +132,9 @@ class TALXMLNodeList {
   // or text into a list whose owner has a parent also inserts indentation text nodes.
   // Returns the node's index.
   int Insert(int index, std::unique_ptr<TALXMLNode>&& node);
-  void Delete(int index);                // destroys the node
-  int Delete(std::string_view name);     // destroys FindNode(name); its index or -1
-  void Clear();                          // destroys every node
+  void Delete(int index);             // destroys the node
+  int Delete(std::string_view name);  // destroys FindNode(name); its index or -1
+  void Clear();                       // destroys every node
 
   // Takes the node out of the list without destroying it; nullptr outside the list.
   std::unique_ptr<TALXMLNode> Extract(int index);
@@ -175,8 +175,8 @@ class TALXMLNode {
   // empty value and name, kind 0 and no parent; its setters change nothing except that
   // SetParentNode hands the parent's document down to this node and its whole subtree.
   virtual void CheckChild(int index, const TALXMLNode& node) const;
-  virtual TALXMLNodeList* RawAttributeNodes() const noexcept;  // never creates
-  virtual TALXMLNodeList* RawChildNodes() const noexcept;      // never creates
+  virtual TALXMLNodeList* RawAttributeNodes() const noexcept;         // never creates
+  virtual TALXMLNodeList* RawChildNodes() const noexcept;             // never creates
   virtual const std::string& InternalValue() const noexcept;          // PI: data
   virtual const std::string& InternalNameOrContent() const noexcept;  // name, target or text
   virtual TALXMLNodeList* AttributeNodes();  // creates on demand where the kind has one
@@ -236,8 +236,8 @@ class TALXMLNode {
   void SetOwnerDocument(TALXMLDocument* document) noexcept { ownerDocument_ = document; }
   // Replaces `slot` by `list`, which from now on belongs to `owner` (its nodes' parent); the
   // old list and its nodes are destroyed.
-  static void ReplaceList(std::unique_ptr<TALXMLNodeList>& slot,
-                          std::unique_ptr<TALXMLNodeList> list, TALXMLNode* owner);
+  static void ReplaceList(std::unique_ptr<TALXMLNodeList>& slot, std::unique_ptr<TALXMLNodeList> list,
+                          TALXMLNode* owner);
 
  private:
   friend class TALXMLNodeList;
@@ -349,8 +349,7 @@ class TALXmlProcessingInstrNode final : public TALXMLNode {
 // Kind 9, created only by the document itself.
 class TALXmlDocumentNode final : public TALXMLNode {
  public:
-  explicit TALXmlDocumentNode(TALXMLDocument* ownerDocument) noexcept
-      : TALXMLNode(ownerDocument) {}
+  explicit TALXmlDocumentNode(TALXMLDocument* ownerDocument) noexcept : TALXMLNode(ownerDocument) {}
   ~TALXmlDocumentNode() override;
 
   void CheckChild(int index, const TALXMLNode& node) const override;

@@ -55,11 +55,16 @@ void DecodeInto(std::string& out, const char* p, size_t n) {
     char decoded = 0;
     if (semi) {
       const std::string_view name(amp + 1, static_cast<size_t>(semi - amp - 1));
-      if (name == "quot") decoded = '"';
-      else if (name == "apos") decoded = '\'';
-      else if (name == "amp") decoded = '&';
-      else if (name == "lt") decoded = '<';
-      else if (name == "gt") decoded = '>';
+      if (name == "quot")
+        decoded = '"';
+      else if (name == "apos")
+        decoded = '\'';
+      else if (name == "amp")
+        decoded = '&';
+      else if (name == "lt")
+        decoded = '<';
+      else if (name == "gt")
+        decoded = '>';
     }
     if (decoded) {
       out += decoded;
@@ -315,8 +320,7 @@ size_t TALXMLDocument::Reader::FindTagEnd(size_t from) {
 
 void TALXMLDocument::Reader::Run() {
   parent_ = doc_.documentNode_.get();
-  keepBlankText_ = (doc_.parseOptions_ & poPreserveWhiteSpace) &&
-                     !(doc_.options_ & doNodeAutoIndent);
+  keepBlankText_ = (doc_.parseOptions_ & poPreserveWhiteSpace) && !(doc_.options_ & doNodeAutoIndent);
   buf_.reset(new char[kChunkSize * 2]);
   capacity_ = kChunkSize * 2;
   try {

@@ -23,11 +23,21 @@ void AppendEscaped(std::string& out, std::string_view text) {
     if (!NeedsEscape(c)) continue;
     out.append(text.data() + run, i - run);
     switch (c) {
-      case '"': out += "&quot;"; break;
-      case '&': out += "&amp;"; break;
-      case '\'': out += "&apos;"; break;
-      case '<': out += "&lt;"; break;
-      default: out += "&gt;"; break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      default:
+        out += "&gt;";
+        break;
     }
     run = i + 1;
   }

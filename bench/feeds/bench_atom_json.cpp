@@ -27,21 +27,31 @@ struct TDoc {
 // content, several links, dates, an author, non-ASCII text.
 TDoc MakeAtom(size_t target) {
   TDoc d;
-  d.bytes = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" "
-            "xml:base=\"https://bulk.example.test/\">\n<title>Bulk \xE2\x80\x93 Atom</title>\n"
-            "<link rel=\"self\" href=\"/feed.atom\"/><link href=\"/\"/><updated>2024-05-01T00:00:00Z</updated>\n";
+  d.bytes =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" "
+      "xml:base=\"https://bulk.example.test/\">\n<title>Bulk \xE2\x80\x93 Atom</title>\n"
+      "<link rel=\"self\" href=\"/feed.atom\"/><link "
+      "href=\"/\"/><updated>2024-05-01T00:00:00Z</updated>\n";
   while (d.bytes.size() < target) {
     const std::string n = std::to_string(d.items++);
-    d.bytes += "<entry><id>tag:bulk.example.test," + n + "</id><title type=\"html\">Release " + n +
-               " &amp;amp; Z\xC3\xBCrich &lt;b&gt;notes&lt;/b&gt;</title>"
-               "<link rel=\"alternate\" type=\"text/html\" href=\"posts/" + n + ".html\"/>"
-               "<link rel=\"replies\" href=\"posts/" + n + "/comments\"/>"
-               "<published>2024-05-01T10:00:00Z</published><updated>2024-05-02T10:00:00Z</updated>"
-               "<author><name>Bulk Writer</name></author>"
-               "<summary type=\"html\">&lt;p&gt;What changed in " + n + "&lt;/p&gt;</summary>"
-               "<content type=\"html\">&lt;p&gt;Long text &amp;eacute;t&amp;eacute; with &lt;a href=&quot;x&quot;&gt;"
-               "a link&lt;/a&gt; and more words to make the entry the size of a real one.&lt;/p&gt;</content>"
-               "</entry>\n";
+    d.bytes +=
+        "<entry><id>tag:bulk.example.test," + n + "</id><title type=\"html\">Release " + n +
+        " &amp;amp; Z\xC3\xBCrich &lt;b&gt;notes&lt;/b&gt;</title>"
+        "<link rel=\"alternate\" type=\"text/html\" href=\"posts/" +
+        n +
+        ".html\"/>"
+        "<link rel=\"replies\" href=\"posts/" +
+        n +
+        "/comments\"/>"
+        "<published>2024-05-01T10:00:00Z</published><updated>2024-05-02T10:00:00Z</updated>"
+        "<author><name>Bulk Writer</name></author>"
+        "<summary type=\"html\">&lt;p&gt;What changed in " +
+        n +
+        "&lt;/p&gt;</summary>"
+        "<content type=\"html\">&lt;p&gt;Long text &amp;eacute;t&amp;eacute; with &lt;a "
+        "href=&quot;x&quot;&gt;"
+        "a link&lt;/a&gt; and more words to make the entry the size of a real one.&lt;/p&gt;</content>"
+        "</entry>\n";
   }
   d.bytes += "</feed>\n";
   return d;
@@ -49,16 +59,24 @@ TDoc MakeAtom(size_t target) {
 
 TDoc MakeJson(size_t target) {
   TDoc d;
-  d.bytes = "{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"Bulk \xE2\x80\x93 JSON\","
-            "\"home_page_url\":\"https://bulk.example.test/\",\"feed_url\":\"https://bulk.example.test/feed.json\","
-            "\"items\":[\n";
+  d.bytes =
+      "{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"Bulk \xE2\x80\x93 JSON\","
+      "\"home_page_url\":\"https://bulk.example.test/\",\"feed_url\":\"https://bulk.example.test/"
+      "feed.json\","
+      "\"items\":[\n";
   while (d.bytes.size() < target) {
     const std::string n = std::to_string(d.items);
     if (d.items++) d.bytes += ",\n";
-    d.bytes += "{\"id\":\"" + n + "\",\"url\":\"https://bulk.example.test/posts/" + n + "\","
-               "\"title\":\"Release " + n + " & Z\xC3\xBCrich \\u201Cnotes\\u201D\","
-               "\"content_html\":\"<p>Long text \\u00e9t\\u00e9 with <a href=\\\"x\\\">a link</a> and more words "
-               "to make the item the size of a real one.</p>\",\"summary\":\"What changed in " + n + "\","
+    d.bytes += "{\"id\":\"" + n + "\",\"url\":\"https://bulk.example.test/posts/" + n +
+               "\","
+               "\"title\":\"Release " +
+               n +
+               " & Z\xC3\xBCrich \\u201Cnotes\\u201D\","
+               "\"content_html\":\"<p>Long text \\u00e9t\\u00e9 with <a href=\\\"x\\\">a link</a> and "
+               "more words "
+               "to make the item the size of a real one.</p>\",\"summary\":\"What changed in " +
+               n +
+               "\","
                "\"date_published\":\"2024-05-01T10:00:00Z\",\"authors\":[{\"name\":\"Bulk Writer\"}],"
                "\"tags\":[\"release\",\"notes\"]}";
   }
@@ -70,7 +88,8 @@ const TDoc& Doc(bool json, size_t megabytes) {
   static std::map<std::pair<bool, size_t>, TDoc> docs;
   const auto key = std::make_pair(json, megabytes);
   auto it = docs.find(key);
-  if (it == docs.end()) it = docs.emplace(key, json ? MakeJson(megabytes << 20) : MakeAtom(megabytes << 20)).first;
+  if (it == docs.end())
+    it = docs.emplace(key, json ? MakeJson(megabytes << 20) : MakeAtom(megabytes << 20)).first;
   return it->second;
 }
 
@@ -103,8 +122,8 @@ void BM_libxml2_AtomTree(benchmark::State& state) {
   const TDoc& doc = Doc(false, static_cast<size_t>(state.range(0)));
   int items = 0;
   for (auto _ : state) {
-    xmlDocPtr tree = xmlReadMemory(doc.bytes.data(), static_cast<int>(doc.bytes.size()), "feed.atom", nullptr,
-                                   XML_PARSE_NONET | XML_PARSE_HUGE);
+    xmlDocPtr tree = xmlReadMemory(doc.bytes.data(), static_cast<int>(doc.bytes.size()), "feed.atom",
+                                   nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
     if (!tree) {
       state.SkipWithError("libxml2 could not parse the feed");
       break;

@@ -19,7 +19,8 @@ using namespace mq;
 const test::TGeneratedFeed& Feed(size_t megabytes) {
   static std::map<size_t, test::TGeneratedFeed> feeds;
   auto it = feeds.find(megabytes);
-  if (it == feeds.end()) it = feeds.emplace(megabytes, test::GenerateFeed(megabytes * 1024 * 1024)).first;
+  if (it == feeds.end())
+    it = feeds.emplace(megabytes, test::GenerateFeed(megabytes * 1024 * 1024)).first;
   return it->second;
 }
 
@@ -62,7 +63,8 @@ void BM_libmrss_ParseBuffer(benchmark::State& state) {
     }
     mrss_free(data);
   }
-  if (items != static_cast<int>(feed.titles.size())) state.SkipWithError("libmrss did not read every item");
+  if (items != static_cast<int>(feed.titles.size()))
+    state.SkipWithError("libmrss did not read every item");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * feed.bytes.size()));
   state.counters["items"] = items;
 }

@@ -28,7 +28,8 @@ using TShape = std::string (*)(size_t);
 const std::string& Document(TShape shape, size_t mebibytes) {
   static std::map<std::pair<TShape, size_t>, std::string> documents;
   auto it = documents.find({shape, mebibytes});
-  if (it == documents.end()) it = documents.emplace(std::make_pair(shape, mebibytes), shape(mebibytes << 20)).first;
+  if (it == documents.end())
+    it = documents.emplace(std::make_pair(shape, mebibytes), shape(mebibytes << 20)).first;
   return it->second;
 }
 

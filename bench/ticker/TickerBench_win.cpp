@@ -43,7 +43,9 @@ double Now() {
 double ThreadCpuUs() {
   FILETIME c, e, k, u;
   ::GetThreadTimes(::GetCurrentThread(), &c, &e, &k, &u);
-  auto us = [](FILETIME f) { return (double(f.dwHighDateTime) * 4294967296.0 + f.dwLowDateTime) / 10.0; };
+  auto us = [](FILETIME f) {
+    return (double(f.dwHighDateTime) * 4294967296.0 + f.dwLowDateTime) / 10.0;
+  };
   return us(k) + us(u);
 }
 
@@ -98,7 +100,8 @@ int main(int argc, char** argv) {
   {
     TBitmap probe(1, 1);
     probe.Canvas().Font = ticker->Font();
-    const char* words[] = {"Marquelle", "scrolls", "the", "titles", "of", "one", "RSS", "feed", "across", "the", "bar;"};
+    const char* words[] = {"Marquelle", "scrolls", "the",    "titles", "of",  "one",
+                           "RSS",       "feed",    "across", "the",    "bar;"};
     for (int i = 0; probe.Canvas().TextWidth(text) < 2000; ++i) text += std::string(words[i % 11]) + " ";
   }
   ticker->SetText(text);
@@ -142,23 +145,28 @@ int main(int argc, char** argv) {
 
   std::printf("ticker 1920 x 24, text %d px wide, %ld iterations\n", textWidth, iterations);
   std::printf("%-40s %12s %12s %12s\n", "benchmark", "real us", "cpu us", "min us");
-  for (const Result& r : results) std::printf("%-40s %12.2f %12.2f %12.2f\n", r.name.c_str(), r.realUs, r.cpuUs, r.minUs);
+  for (const Result& r : results)
+    std::printf("%-40s %12.2f %12.2f %12.2f\n", r.name.c_str(), r.realUs, r.cpuUs, r.minUs);
 
   if (FILE* f = std::fopen(out.c_str(), "w")) {
     SYSTEM_INFO si;
     ::GetSystemInfo(&si);
-    std::fprintf(f, "{\n  \"context\": {\n    \"executable\": \"ticker_bench.exe\",\n    \"num_cpus\": %lu,\n",
-                 si.dwNumberOfProcessors);
-    std::fprintf(f, "    \"ticker_width\": 1920,\n    \"ticker_height\": 24,\n    \"text_width\": %d,\n", textWidth);
+    std::fprintf(
+        f, "{\n  \"context\": {\n    \"executable\": \"ticker_bench.exe\",\n    \"num_cpus\": %lu,\n",
+        si.dwNumberOfProcessors);
+    std::fprintf(f, "    \"ticker_width\": 1920,\n    \"ticker_height\": 24,\n    \"text_width\": %d,\n",
+                 textWidth);
     std::fprintf(f, "    \"library_build_type\": \"RelWithDebInfo (-O2)\"\n  },\n  \"benchmarks\": [\n");
     for (std::size_t i = 0; i < results.size(); ++i) {
       const Result& r = results[i];
       std::fprintf(f,
-                   "    {\n      \"name\": \"%s\",\n      \"run_name\": \"%s\",\n      \"run_type\": \"iteration\",\n"
+                   "    {\n      \"name\": \"%s\",\n      \"run_name\": \"%s\",\n      \"run_type\": "
+                   "\"iteration\",\n"
                    "      \"repetitions\": 1,\n      \"repetition_index\": 0,\n      \"threads\": 1,\n"
                    "      \"iterations\": %ld,\n      \"real_time\": %.3f,\n      \"cpu_time\": %.3f,\n"
                    "      \"time_unit\": \"us\"\n    }%s\n",
-                   r.name.c_str(), r.name.c_str(), r.iterations, r.realUs, r.cpuUs, i + 1 < results.size() ? "," : "");
+                   r.name.c_str(), r.name.c_str(), r.iterations, r.realUs, r.cpuUs,
+                   i + 1 < results.size() ? "," : "");
     }
     std::fprintf(f, "  ]\n}\n");
     std::fclose(f);

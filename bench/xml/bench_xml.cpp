@@ -35,11 +35,34 @@ class Lcg {
   uint64_t state_;
 };
 
-const char* const kWords[] = {
-    "market", "city", "council", "report", "weather", "season", "new", "plan", "update",
-    "r\xC3\xA9sum\xC3\xA9", "caf\xC3\xA9", "\xE6\x96\xB0\xE9\x97\xBB", "\xE5\xB8\x82\xE5\x9C\xBA",
-    "energy", "school", "election", "river", "bridge", "team", "wins", "final", "after",
-    "talks", "budget", "&amp;", "&lt;b&gt;", "&quot;quoted&quot;", "it&apos;s"};
+const char* const kWords[] = {"market",
+                              "city",
+                              "council",
+                              "report",
+                              "weather",
+                              "season",
+                              "new",
+                              "plan",
+                              "update",
+                              "r\xC3\xA9sum\xC3\xA9",
+                              "caf\xC3\xA9",
+                              "\xE6\x96\xB0\xE9\x97\xBB",
+                              "\xE5\xB8\x82\xE5\x9C\xBA",
+                              "energy",
+                              "school",
+                              "election",
+                              "river",
+                              "bridge",
+                              "team",
+                              "wins",
+                              "final",
+                              "after",
+                              "talks",
+                              "budget",
+                              "&amp;",
+                              "&lt;b&gt;",
+                              "&quot;quoted&quot;",
+                              "it&apos;s"};
 
 void Words(std::string& out, Lcg& rng, int count) {
   for (int i = 0; i < count; ++i) {
@@ -126,8 +149,7 @@ void BM_Parse(benchmark::State& state) {
     return;
   }
   for (auto _ : state) benchmark::DoNotOptimize(Parse(xml));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(xml.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(xml.size()));
 
   // One more parse, untimed, for the heap peak above what was live before it. Everything the
   // parse allocates it also frees before it returns.

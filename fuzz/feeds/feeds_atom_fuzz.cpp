@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!mq::IsValidUtf8(mq::DecodeCharRefs(item.Title()))) std::abort();
     if (item.Title().find_first_of("\r\n") != std::string::npos) std::abort();
     // Every resolved link is absolute: it keeps the feed address's scheme or has its own.
-    if (handler.Kind() == mq::TFeedKind::Atom && !item.Link().empty() && item.Link().find(':') == std::string::npos)
+    if (handler.Kind() == mq::TFeedKind::Atom && !item.Link().empty() &&
+        item.Link().find(':') == std::string::npos)
       std::abort();
   }
   // Resolution itself, on the two halves of the input.

@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   handler.SelectNext();
   handler.SelectPrevious();
-  if (handler.Items().Count() > 0 && handler.LastError().empty() && handler.CurrentIndex() < 0) std::abort();
+  if (handler.Items().Count() > 0 && handler.LastError().empty() && handler.CurrentIndex() < 0)
+    std::abort();
   return 0;
 }

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!mq::IsValidUtf8(*s)) std::abort();
   }
   for (const mq::TJsonFeedItem& item : feed.items) {
-    for (const std::string* s : {&item.title, &item.url, &item.summary, &item.contentText, &item.contentHtml}) {
+    for (const std::string* s :
+         {&item.title, &item.url, &item.summary, &item.contentText, &item.contentHtml}) {
       if (!mq::IsValidUtf8(*s)) std::abort();
     }
   }

@@ -10,8 +10,8 @@
 namespace {
 
 bool Trimmed(const std::string& s) {
-  return s.empty() || (static_cast<unsigned char>(s.front()) > 32 &&
-                       static_cast<unsigned char>(s.back()) > 32);
+  return s.empty() ||
+         (static_cast<unsigned char>(s.front()) > 32 && static_cast<unsigned char>(s.back()) > 32);
 }
 
 }  // namespace

@@ -16,8 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   mq::test::FakeWinHttp api;
   const std::string url = "http://" + in.ConsumeRandomLengthString(64);
-  if (in.ConsumeBool()) api.response.status = in.ConsumeIntegral<std::uint32_t>();
-  else api.response.status.reset();
+  if (in.ConsumeBool())
+    api.response.status = in.ConsumeIntegral<std::uint32_t>();
+  else
+    api.response.status.reset();
   api.response.statusText = in.ConsumeRandomLengthString(300);
   api.response.rawHeaders = in.ConsumeRandomLengthString(6000);
   if (in.ConsumeBool()) api.response.contentLength = in.ConsumeIntegral<std::uint32_t>();

@@ -15,7 +15,8 @@ namespace {
 void Decode(const std::uint8_t* data, std::size_t size) {
   try {
     mq::DecodedPng img = mq::DecodePng({data, size});
-    if (img.width <= 0 || img.height <= 0 || img.rgba.size() != std::size_t(img.width) * img.height * 4) std::abort();
+    if (img.width <= 0 || img.height <= 0 || img.rgba.size() != std::size_t(img.width) * img.height * 4)
+      std::abort();
   } catch (const mq::EPngError&) {
   }
 }
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (length > fixed.size() - pos - 12) break;
     const std::uint32_t crc = std::uint32_t(crc32(0, &fixed[pos + 4], uInt(length + 4)));
     std::uint8_t* at = &fixed[pos + 8 + length];
-    at[0] = std::uint8_t(crc >> 24), at[1] = std::uint8_t(crc >> 16), at[2] = std::uint8_t(crc >> 8), at[3] = std::uint8_t(crc);
+    at[0] = std::uint8_t(crc >> 24), at[1] = std::uint8_t(crc >> 16), at[2] = std::uint8_t(crc >> 8),
+    at[3] = std::uint8_t(crc);
     pos += 12 + std::size_t(length);
   }
   Decode(fixed.data(), fixed.size());

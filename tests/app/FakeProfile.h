@@ -43,8 +43,7 @@ class FakeProfile final : public IProfileFile {
     return lines;
   }
 
-  bool WriteString(std::string_view section, std::string_view key,
-                   std::string_view value) override {
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value) override {
     if (Refuses()) return false;
     log_.push_back(std::string(section) + "/" + std::string(key) + "=" + std::string(value));
     exists_ = true;

@@ -25,9 +25,12 @@ struct Item {
 std::string Escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else
+      out += c;
   }
   return out;
 }
@@ -35,10 +38,11 @@ std::string Escaped(std::string_view text) {
 // An RSS document with `items`, as a download brings it.
 std::string Document(const std::vector<Item>& items, std::string_view channelTitle = "News",
                      std::string_view channelLink = "https://news.example/") {
-  std::string body = "<title>" + Escaped(channelTitle) + "</title><link>" + Escaped(channelLink) + "</link>";
+  std::string body =
+      "<title>" + Escaped(channelTitle) + "</title><link>" + Escaped(channelLink) + "</link>";
   for (const Item& i : items)
-    body += test::Item(Escaped(i.title), "<description>" + Escaped(i.description) + "</description><link>" +
-                                             Escaped(i.link) + "</link>");
+    body += test::Item(Escaped(i.title), "<description>" + Escaped(i.description) +
+                                             "</description><link>" + Escaped(i.link) + "</link>");
   return test::Rss(body);
 }
 
@@ -160,20 +164,21 @@ TEST(MainTicker, LongTitlesAndDescriptionsAreCutForDisplay) {
   const std::string ellipsis = "\xE2\x80\xA6";
   struct Case {
     const char* name;
-    std::string text;      // used as item title, item description and channel title
-    std::string title;     // what the ticker and the feed title show of it
-    std::string hint;      // what the tool-tip shows of it
+    std::string text;   // used as item title, item description and channel title
+    std::string title;  // what the ticker and the feed title show of it
+    std::string hint;   // what the tool-tip shows of it
   };
   const Case cases[] = {
       {"short", "Storm", "Storm", "Storm"},
       {"exactly the title limit", Repeat("a", 1000), Repeat("a", 1000), Repeat("a", 1000)},
       {"one over the title limit", Repeat("a", 1001), Repeat("a", 999) + ellipsis, Repeat("a", 1001)},
-      {"Chinese, counted in characters", Repeat("新", 1500), Repeat("新", 999) + ellipsis, Repeat("新", 1500)},
+      {"Chinese, counted in characters", Repeat("新", 1500), Repeat("新", 999) + ellipsis,
+       Repeat("新", 1500)},
       {"references count once decoded", Repeat("&#39;", 1000), Repeat("'", 1000), Repeat("'", 1000)},
       {"over the description limit", Repeat("b", 380 * 1024), Repeat("b", 999) + ellipsis,
        Repeat("b", 3999) + ellipsis},
-      {"four-byte characters", Repeat("\xF0\x9F\x93\xB0", 4001), Repeat("\xF0\x9F\x93\xB0", 999) + ellipsis,
-       Repeat("\xF0\x9F\x93\xB0", 3999) + ellipsis},
+      {"four-byte characters", Repeat("\xF0\x9F\x93\xB0", 4001),
+       Repeat("\xF0\x9F\x93\xB0", 999) + ellipsis, Repeat("\xF0\x9F\x93\xB0", 3999) + ellipsis},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -367,8 +372,7 @@ TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
     v.calls.clear();
     m.ConnectionStatusChanged(c.connected);
     const std::vector<std::string> expected =
-        c.loads ? std::vector<std::string>{"restart", "create", "start"}
-                : std::vector<std::string>{};
+        c.loads ? std::vector<std::string>{"restart", "create", "start"} : std::vector<std::string>{};
     EXPECT_EQ(v.calls, expected) << c.loading << " " << c.items << " " << c.connected;
   }
 }
@@ -385,8 +389,7 @@ TEST(MainTrackBar, IntervalsAndPositions) {
   const struct {
     std::uint32_t ms;
     int position;
-  } cases[] = {{300000, 0}, {420000, 0},   {600000, 1}, {3600000, 11},
-               {0, 0},      {7200000, 11}, {299999, 0}};
+  } cases[] = {{300000, 0}, {420000, 0}, {600000, 1}, {3600000, 11}, {0, 0}, {7200000, 11}, {299999, 0}};
   for (const auto& c : cases) EXPECT_EQ(TrackBarFromReloadInterval(c.ms), c.position) << c.ms;
 }
 
@@ -407,10 +410,10 @@ TEST(MainLinks, OpensOnlyWebAddressesAfterTrimming) {
     ASSERT_TRUE(l.has_value()) << c.link;
     EXPECT_EQ(*l, c.opened);
   }
-  for (const char* link : {"C:\\Windows\\System32\\calc.exe?http://x", "calc.exe http://x",
-                           "file:///C:/x.exe?https://y", "javascript:alert('http://')",
-                           "ftp://x.example/", "", "   ", "http:/x", "https:x", "xhttp://y",
-                           "\\\\server\\share\\a.exe?https://", "mailto:a@b?https://c"}) {
+  for (const char* link :
+       {"C:\\Windows\\System32\\calc.exe?http://x", "calc.exe http://x", "file:///C:/x.exe?https://y",
+        "javascript:alert('http://')", "ftp://x.example/", "", "   ", "http:/x", "https:x", "xhttp://y",
+        "\\\\server\\share\\a.exe?https://", "mailto:a@b?https://c"}) {
     EXPECT_FALSE(LinkToOpen(link).has_value()) << link;
   }
 }

@@ -186,8 +186,7 @@ TEST(SettingsLoad, CustomUrlsFollowTheirLinesAfterTheDisabledLine) {
 
 TEST(SettingsLoad, CustomUrlKeepsEverythingAfterTheFirstEquals) {
   FakeProfile file;
-  file.Line("Custom Urls", "Disabled", "")
-      .Line("Custom Urls", "Url_0", "https://x.example/?a=b&c=d");
+  file.Line("Custom Urls", "Disabled", "").Line("Custom Urls", "Url_0", "https://x.example/?a=b&c=d");
   const TSettings s = LoadSettings(file, kDefault);
   ASSERT_EQ(s.CustomLinks.Count(), 1u);
   EXPECT_EQ(s.CustomLinks[0].Url, "https://x.example/?a=b&c=d");
@@ -258,7 +257,9 @@ TEST(SettingsSave, StateWritesUrlIntervalAndUserAddressesOnly) {
 TEST(SettingsSave, HandEditedUserSectionKeepsOneCopyAcrossExits) {
   FakeProfile file;
   // A person added a feed under a key of their own choosing.
-  file.Line("Custom Urls", "Disabled", "").Line("Custom Urls", "Url_0", "A").Line("Custom Urls", "Mine", "B");
+  file.Line("Custom Urls", "Disabled", "")
+      .Line("Custom Urls", "Url_0", "A")
+      .Line("Custom Urls", "Mine", "B");
   for (int exit = 0; exit < 3; ++exit) {
     const TSettings s = LoadSettings(file, kDefault);
     SaveState(file, s.Url, s.ReloadIntervalMs, s.CustomLinks);
@@ -335,8 +336,8 @@ TEST(SettingsLog, OnForAnyNumberButZero) {
     const char* value;  // nullptr: the key is absent
     bool on;
   } cases[] = {
-      {nullptr, false}, {"0", false}, {"", false}, {"yes", false}, {"$0", false},
-      {"1", true},      {"2", true},  {"-1", true}, {"$1", true},  {" 1", true},
+      {nullptr, false}, {"0", false}, {"", false},  {"yes", false}, {"$0", false},
+      {"1", true},      {"2", true},  {"-1", true}, {"$1", true},   {" 1", true},
   };
   for (const auto& c : cases) {
     FakeProfile file;
@@ -368,7 +369,8 @@ TEST(SettingsLog, ReadsAndWritesAreLogged) {
   for (std::string line; std::getline(in, line);) events.push_back(line.substr(line.find(' ', 25) + 1));
   fs::remove(log);
   const std::vector<std::string> expected = {
-      "settings: read D:/mq/app.config: Url=http://127.0.0.1/a, Reload_Time=5 min, 14 built-in and 0 own feeds",
+      "settings: read D:/mq/app.config: Url=http://127.0.0.1/a, Reload_Time=5 min, 14 built-in and 0 "
+      "own feeds",
       "settings: state (Url=http://127.0.0.1/b) written to D:/mq/app.config",
       "settings: configuration written to D:/mq/app.config",
       "settings: state (Url=http://127.0.0.1/c) not written: Unable to write to D:/mq/app.config",
@@ -381,8 +383,8 @@ TEST(SettingsRoundTrip, ConfigurationAndStateReadBackAsWritten) {
   TSettings before = LoadSettings(file, kDefault);
   before.DefaultLinks[2].Enabled = false;
   before.DefaultLinks[13].Enabled = false;
-  const TRSSLinkList custom = MakeList(
-      {{"https://新闻.example/rss?q=中文", true}, {"https://b.example/ü", false}, {"C", true}});
+  const TRSSLinkList custom =
+      MakeList({{"https://新闻.example/rss?q=中文", true}, {"https://b.example/ü", false}, {"C", true}});
   TTickerFont font;
   font.Name = "微软雅黑";
   font.Size = 10;

@@ -22,8 +22,8 @@ class WinSettings : public ::testing::Test {
     const DWORD n = GetTempPathW(MAX_PATH, tmp);
     ASSERT_GT(n, 0u);
     static int counter = 0;
-    dir_ = std::wstring(tmp, n) + L"marquelle-app-" + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(++counter);
+    dir_ = std::wstring(tmp, n) + L"marquelle-app-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter);
     ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr));
   }
   void TearDown() override {
@@ -53,8 +53,8 @@ class WinSettings : public ::testing::Test {
   }
 
   static std::string ReadRaw(const std::string& path) {
-    HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return "(missing)";
     std::string out(65536, '\0');
     DWORD got = 0;
@@ -162,8 +162,7 @@ TEST_F(WinSettings, UnwritableFolderGivesUnableToWrite) {
   } catch (const ESettingsWriteError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
   }
-  EXPECT_THROW(SaveConfiguration(file, 1, TRSSLinkList{}, custom, TTickerFont{}),
-               ESettingsWriteError);
+  EXPECT_THROW(SaveConfiguration(file, 1, TRSSLinkList{}, custom, TTickerFont{}), ESettingsWriteError);
   EXPECT_EQ(ReadRaw(blocker), "x");
 }
 
@@ -177,8 +176,9 @@ TEST_F(WinSettings, HandEditedUserSectionKeepsOneCopyAcrossExits) {
     SaveState(file, s.Url, s.ReloadIntervalMs, s.CustomLinks);
   }
   TWinProfileFile file(Config());
-  EXPECT_EQ(file.ReadSectionLines("Custom Urls"),
-            (std::vector<std::string>{"Disabled=1", "Url_0=https://a.example/", "Url_1=https://b.example/"}));
+  EXPECT_EQ(
+      file.ReadSectionLines("Custom Urls"),
+      (std::vector<std::string>{"Disabled=1", "Url_0=https://a.example/", "Url_1=https://b.example/"}));
   EXPECT_EQ(file.ReadString("Global", "Url", ""), "https://cur.example/");
 }
 
@@ -205,8 +205,8 @@ TEST_F(WinSettings, EveryCharacterSurvivesExitAndRestart) {
 
   // The platform itself reads the characters back from the file.
   wchar_t buf[128];
-  const DWORD n = GetPrivateProfileStringW(L"Global", L"Ticker_Font_Name", L"", buf, 128,
-                                           ToWide(Config()).c_str());
+  const DWORD n =
+      GetPrivateProfileStringW(L"Global", L"Ticker_Font_Name", L"", buf, 128, ToWide(Config()).c_str());
   EXPECT_EQ(std::wstring(buf, n), L"\x5FAE\x8F6F\x96C5\x9ED1");
 
   TWinProfileFile again(Config());
@@ -229,12 +229,10 @@ TEST_F(WinSettings, FileWithoutMarkIsBroughtToUtf16AndKeepsItsText) {
     const char* bytes;  // the file as an editor or an older version left it
     const char* font;   // what must be read from it
   } cases[] = {
-      {"[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},  // UTF-8
-      {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n",
-       "宋体"},  // UTF-8 mark
+      {"[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},              // UTF-8
+      {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=\xE5\xAE\x8B\xE4\xBD\x93\r\n", "宋体"},  // UTF-8 mark
       {"\xEF\xBB\xBF[Global]\r\nTicker_Font_Name=Tahoma Bold\r\n", "Tahoma Bold"},
-      {"[Global]\r\nTicker_Font_Name=Caf\xE9\r\n",
-       "Café"},  // not UTF-8: the ANSI code page (1252 here)
+      {"[Global]\r\nTicker_Font_Name=Caf\xE9\r\n", "Café"},  // not UTF-8: the ANSI code page (1252 here)
       {"[Global]\r\nTicker_Font_Name=Arial\r\n", "Arial"},
   };
   for (const auto& c : cases) {
@@ -285,8 +283,7 @@ TEST(WinRunValue, ValuesOfEarlierVersionsAndOtherProgramsRead) {
     const wchar_t* value;
     bool on;
   } cases[] = {
-      {L"C:\\Program Files\\Marquelle\\marquelle.exe",
-       true},  // unquoted, as older versions wrote it
+      {L"C:\\Program Files\\Marquelle\\marquelle.exe", true},  // unquoted, as older versions wrote it
       {L"\"C:\\Marquelle\\marquelle.exe\"", true},
       {L"", false},
   };
@@ -298,9 +295,9 @@ TEST(WinRunValue, ValuesOfEarlierVersionsAndOtherProgramsRead) {
     EXPECT_EQ(ReadStartAtLogOn(key), c.on) << FromWide(c.value);
   }
   const DWORD number = 1;
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunPath, L"[Marquelle]", REG_DWORD, &number,
-                            sizeof number),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, kRunPath, L"[Marquelle]", REG_DWORD, &number, sizeof number),
+      ERROR_SUCCESS);
   auto key = RunKey();
   EXPECT_FALSE(ReadStartAtLogOn(key));
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunPath, L"[Marquelle]");
@@ -322,8 +319,7 @@ TEST(WinPaths, ConfigFileBesideTheRunningExecutable) {
   const std::string exe = ExecutablePath();
   ASSERT_TRUE(exe.ends_with("app_win_tests.exe")) << exe;
   const std::string config = ConfigFileFor(exe);
-  EXPECT_EQ(config,
-            exe.substr(0, exe.size() - std::string("app_win_tests.exe").size()) + "app.config");
+  EXPECT_EQ(config, exe.substr(0, exe.size() - std::string("app_win_tests.exe").size()) + "app.config");
 }
 
 }  // namespace

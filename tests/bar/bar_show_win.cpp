@@ -40,7 +40,8 @@ class TBarShow : public mq::TAppBar {
     nudge_->SetInterval(1500);
     nudge_->SetOnTimer([this](mq::TObject*) {
       nudge_->SetEnabled(false);
-      HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+      HWND w =
+          CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
       ShowWindow(w, SW_SHOWNOACTIVATE);
       DestroyWindow(w);
     });

@@ -17,8 +17,8 @@ void PrintTo(TAppBarEdge e, std::ostream* os) { *os << "edge " << static_cast<in
 namespace {
 
 std::string Str(const BarRect& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-         "," + std::to_string(r.bottom);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
 }
 
 class FakeRegistry : public BarRegistry {
@@ -81,7 +81,7 @@ class RecordingBar : public AppBarCore {
   BarRect window{100, 100, 300, 140};
   bool dragFull = false;
   std::uint32_t tick = 1000;
-  std::uint32_t tickStep = 250;  // by default a slide is over at the first reading
+  std::uint32_t tickStep = 250;       // by default a slide is over at the first reading
   std::uint32_t style = 0x80000000u;  // WS_POPUP
   BarPoint cursor;
   bool ctrl = false;
@@ -104,10 +104,14 @@ class RecordingBar : public AppBarCore {
   std::uintptr_t AppBarMessage(std::uint32_t msg, std::uint32_t edge, BarRect* rect,
                                std::intptr_t param) override {
     static const std::map<std::uint32_t, std::string> names = {
-        {kAbmNew, "NEW"},           {kAbmRemove, "REMOVE"},
-        {kAbmQueryPos, "QUERYPOS"}, {kAbmSetPos, "SETPOS"},
-        {kAbmActivate, "ACTIVATE"}, {kAbmGetAutoHideBar, "GETAUTOHIDEBAR"},
-        {kAbmSetAutoHideBar, "SETAUTOHIDEBAR"}, {kAbmWindowPosChanged, "WINDOWPOSCHANGED"}};
+        {kAbmNew, "NEW"},
+        {kAbmRemove, "REMOVE"},
+        {kAbmQueryPos, "QUERYPOS"},
+        {kAbmSetPos, "SETPOS"},
+        {kAbmActivate, "ACTIVATE"},
+        {kAbmGetAutoHideBar, "GETAUTOHIDEBAR"},
+        {kAbmSetAutoHideBar, "SETAUTOHIDEBAR"},
+        {kAbmWindowPosChanged, "WINDOWPOSCHANGED"}};
     std::string entry = names.at(msg);
     if (msg == kAbmGetAutoHideBar || msg == kAbmSetAutoHideBar || msg == kAbmQueryPos ||
         msg == kAbmSetPos) {
@@ -189,9 +193,7 @@ class RecordingBar : public AppBarCore {
     style = s;
     log.push_back((s & kCaptionStyleBits) ? "style caption" : "style plain");
   }
-  void ShowTaskBarButton(bool show) override {
-    log.push_back(show ? "button show" : "button hide");
-  }
+  void ShowTaskBarButton(bool show) override { log.push_back(show ? "button show" : "button hide"); }
   BarPoint MessageCursorPos() override { return cursor; }
   bool CtrlKeyDown() override { return ctrl; }
   bool IsActiveWindow() override { return active; }
@@ -209,11 +211,19 @@ TEST(BarApply, DockingToTheTopRunsTheWholeSequence) {
   RecordingBar bar;
   bar.SetEdge(abeTop);
   const Log expected = {
-      "GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3",
+      "GETAUTOHIDEBAR 0",
+      "GETAUTOHIDEBAR 1",
+      "GETAUTOHIDEBAR 2",
+      "GETAUTOHIDEBAR 3",
       "QUERYPOS 1 0,0,1024,768 -> 0,0,1024,740",
       "SETPOS 1 0,0,1024,32 -> 0,0,1024,32",
-      "left 0", "top 0", "width 1024", "height 32",
-      "z topmost", "ACTIVATE", "button hide",
+      "left 0",
+      "top 0",
+      "width 1024",
+      "height 32",
+      "z topmost",
+      "ACTIVATE",
+      "button hide",
   };
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.prepared, 1);
@@ -245,9 +255,19 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
   bar.SetFloatBottom(100);
   bar.SetEdge(abeFloat);
   const Log expected = {
-      "GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3",
-      "SETPOS 5 0,0,0,0 -> 0,0,0,0", "left 50", "top 60", "width 300", "height 40",
-      "z topmost", "ACTIVATE", "style caption", "button show",
+      "GETAUTOHIDEBAR 0",
+      "GETAUTOHIDEBAR 1",
+      "GETAUTOHIDEBAR 2",
+      "GETAUTOHIDEBAR 3",
+      "SETPOS 5 0,0,0,0 -> 0,0,0,0",
+      "left 50",
+      "top 60",
+      "width 300",
+      "height 40",
+      "z topmost",
+      "ACTIVATE",
+      "style caption",
+      "button show",
   };
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.window, (BarRect{50, 60, 350, 100}));
@@ -261,8 +281,8 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
 TEST(BarApply, UnknownUnregistersAndLeavesTheButtonOfAFloatDependentBar) {
   RecordingBar bar;
   bar.SetEdge(abeUnknown);
-  const Log expected = {"GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2",
-                        "GETAUTOHIDEBAR 3", "REMOVE", "z topmost", "ACTIVATE"};
+  const Log expected = {"GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3",
+                        "REMOVE",           "z topmost",        "ACTIVATE"};
   EXPECT_EQ(bar.log, expected);
 }
 
@@ -281,9 +301,12 @@ TEST(BarApply, TaskBarButtonFollowsTaskEntry) {
     Log expected;
   };
   const Case cases[] = {
-      {abtShow, abeTop, {"button show"}},     {abtShow, abeFloat, {"button show"}},
-      {abtShow, abeUnknown, {"button show"}}, {abtHide, abeTop, {"button hide"}},
-      {abtHide, abeFloat, {"button hide"}},   {abtHide, abeUnknown, {"button hide"}},
+      {abtShow, abeTop, {"button show"}},
+      {abtShow, abeFloat, {"button show"}},
+      {abtShow, abeUnknown, {"button show"}},
+      {abtHide, abeTop, {"button hide"}},
+      {abtHide, abeFloat, {"button hide"}},
+      {abtHide, abeUnknown, {"button hide"}},
       {abtFloatDependent, abeBottom, {"button hide"}},
       {abtFloatDependent, abeFloat, {"button show"}},
       {abtFloatDependent, abeUnknown, {}},
@@ -373,10 +396,19 @@ TEST(BarAutoHide, AcceptedBarClaimsNoSpaceAndHidesToASliver) {
   bar.SetAutoHide(true);
   bar.SetEdge(abeTop);
   const Log expected = {
-      "GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3",
-      "SETAUTOHIDEBAR 1 1", "SETPOS 0 0,0,0,0 -> 0,0,0,0",
-      "left 0", "top -30", "width 1024", "height 32",
-      "z topmost", "ACTIVATE", "button hide",
+      "GETAUTOHIDEBAR 0",
+      "GETAUTOHIDEBAR 1",
+      "GETAUTOHIDEBAR 2",
+      "GETAUTOHIDEBAR 3",
+      "SETAUTOHIDEBAR 1 1",
+      "SETPOS 0 0,0,0,0 -> 0,0,0,0",
+      "left 0",
+      "top -30",
+      "width 1024",
+      "height 32",
+      "z topmost",
+      "ACTIVATE",
+      "button hide",
   };
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.autoHideOwner[abeTop], bar.self);
@@ -443,8 +475,8 @@ TEST(BarSlide, FramesFollowTheClockAndTheLastPlacementIsTheTarget) {
   bar.Clear();
   bar.HandleNcMouseMove();
   const Log expected = {
-      "frame 0,-23,1024,9", "frame 0,-15,1024,17", "frame 0,-8,1024,24",
-      "left 0", "top 0", "width 1024", "height 32",
+      "frame 0,-23,1024,9", "frame 0,-15,1024,17", "frame 0,-8,1024,24", "left 0", "top 0",
+      "width 1024",         "height 32",
   };
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.window, (BarRect{0, 0, 1024, 32}));
@@ -757,7 +789,7 @@ TEST(BarState, LoadTakesExactlyEightyFourBytes) {
   EXPECT_EQ(bar.window, (BarRect{100, 100, 300, 140}));
   EXPECT_FALSE(bar.registry.isOpen);
 
-  bar.RefreshPosition();  // now it moves, with the loaded settings
+  bar.RefreshPosition();           // now it moves, with the loaded settings
   EXPECT_EQ(bar.window.top, 766);  // auto-hide on the bottom edge, hidden
   EXPECT_EQ(bar.window.Height(), 24);
 }

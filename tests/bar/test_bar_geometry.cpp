@@ -38,9 +38,9 @@ TEST(BarSettings, DefaultBlockHasTheStoredLayoutByteForByte) {
     int offset;
     std::int32_t value;
   };
-  const Int ints[] = {{0, 84},  {12, 200}, {16, 1},    {20, 1},  {24, 32},  {28, 32},
-                      {32, 0},  {36, 0},   {40, 0},    {44, 0},  {48, 0},   {52, 0},
-                      {56, 1025}, {60, 769}, {64, 0},  {68, 0},  {72, 512}, {76, 384}};
+  const Int ints[] = {{0, 84},    {12, 200}, {16, 1}, {20, 1}, {24, 32},  {28, 32},
+                      {32, 0},    {36, 0},   {40, 0}, {44, 0}, {48, 0},   {52, 0},
+                      {56, 1025}, {60, 769}, {64, 0}, {68, 0}, {72, 512}, {76, 384}};
   for (const Int& i : ints) EXPECT_EQ(Int32At(b, i.offset), i.value) << "offset " << i.offset;
   EXPECT_EQ(b[4], abeFloat);
   EXPECT_EQ(b[5], 31);  // every flag
@@ -123,9 +123,8 @@ TEST(BarDockStrip, KeepsTheStripAlongTheEdgeOfTheFreeSpace) {
     BarRect expected;
   };
   const Case cases[] = {
-      {abeLeft, {0, 24, 40, 740}},     {abeTop, {0, 24, 1024, 56}},
-      {abeRight, {984, 24, 1024, 740}}, {abeBottom, {0, 708, 1024, 740}},
-      {abeUnknown, free},              {abeFloat, free},
+      {abeLeft, {0, 24, 40, 740}},      {abeTop, {0, 24, 1024, 56}}, {abeRight, {984, 24, 1024, 740}},
+      {abeBottom, {0, 708, 1024, 740}}, {abeUnknown, free},          {abeFloat, free},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DockStrip(c.edge, free, 40, 32), c.expected) << "edge " << int(c.edge);
@@ -171,8 +170,8 @@ TEST(BarAutoHide, HiddenBarLeavesTwoBordersOnScreenAndShownBarSitsAtTheEdge) {
 TEST(BarAutoHide, NoPlacementForBarsThatDoNotAutoHide) {
   const BarMetrics m = Screen1024();
   const BarRect start{10, 20, 110, 52};
-  for (auto [edge, autoHide] : {std::pair{abeTop, false}, std::pair{abeFloat, true},
-                                std::pair{abeUnknown, true}}) {
+  for (auto [edge, autoHide] :
+       {std::pair{abeTop, false}, std::pair{abeFloat, true}, std::pair{abeUnknown, true}}) {
     BarRect r = start;
     EXPECT_FALSE(PlaceAutoHide(edge, autoHide, false, r, m));
     EXPECT_EQ(r, start);
@@ -226,8 +225,7 @@ TEST(BarSnap, SizesSnapToTheNearestStepAboveTheMinimum) {
       {"top-left corner", kSizeTopLeft, {0, 0, 35, 28}, 0, 0, 10, 5, {-5, -2, 35, 28}},
       {"top-right corner", kSizeTopRight, {0, 0, 35, 28}, 0, 0, 10, 5, {0, -2, 40, 28}},
       {"bottom-left corner", kSizeBottomLeft, {0, 0, 35, 28}, 0, 0, 10, 5, {-5, 0, 35, 30}},
-      {"increment 0 keeps the size", kSizeBottomRight, {0, 0, 34, 27}, 0, 0, 0, 0,
-       {0, 0, 34, 27}},
+      {"increment 0 keeps the size", kSizeBottomRight, {0, 0, 34, 27}, 0, 0, 0, 0, {0, 0, 34, 27}},
   };
   for (const Case& c : cases) {
     BarRect r = c.r;
@@ -252,12 +250,9 @@ TEST(BarSizeLimits, FloatingUsesItsOwnLimitsAndDockedEdgesCapTheirDepth) {
     BarSizeLimits expected;
   };
   const Case cases[] = {
-      {abeFloat, {{50, 20}, {600, 300}}},
-      {abeLeft, {{10, 12}, {200, 768}}},
-      {abeRight, {{10, 12}, {200, 768}}},
-      {abeTop, {{10, 12}, {1024, 100}}},
-      {abeBottom, {{10, 12}, {1024, 100}}},
-      {abeUnknown, {{10, 12}, {200, 100}}},
+      {abeFloat, {{50, 20}, {600, 300}}},   {abeLeft, {{10, 12}, {200, 768}}},
+      {abeRight, {{10, 12}, {200, 768}}},   {abeTop, {{10, 12}, {1024, 100}}},
+      {abeBottom, {{10, 12}, {1024, 100}}}, {abeUnknown, {{10, 12}, {200, 100}}},
   };
   for (const Case& c : cases) {
     const BarSizeLimits l = SizeLimits(c.edge, s, m);
@@ -269,8 +264,8 @@ TEST(BarSizeLimits, FloatingUsesItsOwnLimitsAndDockedEdgesCapTheirDepth) {
 TEST(BarHitTest, DockedBarResizesOnlyOnTheSideFacingTheMiddle) {
   // Client area of a bar docked at the top, in screen coordinates.
   const BarRect client{2, 2, 1022, 30};
-  const int borders[] = {kHtLeft, kHtRight, kHtTop, kHtTopLeft, kHtTopRight,
-                         kHtBottom, kHtBottomLeft, kHtBottomRight};
+  const int borders[] = {kHtLeft,     kHtRight,  kHtTop,        kHtTopLeft,
+                         kHtTopRight, kHtBottom, kHtBottomLeft, kHtBottomRight};
   // Both increments 0: every border hit on every edge is a plain border.
   for (TAppBarEdge edge : {abeLeft, abeTop, abeRight, abeBottom}) {
     for (int hit : borders) {
@@ -302,8 +297,7 @@ TEST(BarHitTest, DockedBarResizesOnlyOnTheSideFacingTheMiddle) {
       {"client stays client", abeTop, 0, 0, kHtClient, {500, 10}, kHtClient},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MapHitTest(c.hit, c.edge, c.horzInc, c.vertInc, c.p, client, false, false),
-              c.expected)
+    EXPECT_EQ(MapHitTest(c.hit, c.edge, c.horzInc, c.vertInc, c.p, client, false, false), c.expected)
         << c.what;
   }
 }
@@ -316,13 +310,13 @@ TEST(BarHitTest, FloatingBarBordersFollowTheIncrements) {
     int expected;
   };
   const Case cases[] = {
-      {0, 0, kHtLeft, kHtBorder},        {0, 0, kHtBottom, kHtBorder},
-      {0, 0, kHtTopLeft, kHtBorder},     {0, 0, kHtBottomRight, kHtBorder},
-      {0, 1, kHtLeft, kHtBorder},        {0, 1, kHtTop, kHtTop},
-      {0, 1, kHtTopLeft, kHtTop},        {0, 1, kHtBottomRight, kHtBottom},
-      {1, 0, kHtRight, kHtRight},        {1, 0, kHtBottom, kHtBorder},
-      {1, 0, kHtTopRight, kHtRight},     {1, 0, kHtBottomLeft, kHtLeft},
-      {1, 1, kHtTopLeft, kHtTopLeft},    {1, 1, kHtRight, kHtRight},
+      {0, 0, kHtLeft, kHtBorder},     {0, 0, kHtBottom, kHtBorder},
+      {0, 0, kHtTopLeft, kHtBorder},  {0, 0, kHtBottomRight, kHtBorder},
+      {0, 1, kHtLeft, kHtBorder},     {0, 1, kHtTop, kHtTop},
+      {0, 1, kHtTopLeft, kHtTop},     {0, 1, kHtBottomRight, kHtBottom},
+      {1, 0, kHtRight, kHtRight},     {1, 0, kHtBottom, kHtBorder},
+      {1, 0, kHtTopRight, kHtRight},  {1, 0, kHtBottomLeft, kHtLeft},
+      {1, 1, kHtTopLeft, kHtTopLeft}, {1, 1, kHtRight, kHtRight},
       {0, 0, kHtCaption, kHtCaption},
   };
   for (const Case& c : cases) {

@@ -77,7 +77,10 @@ class TestBar : public TAppBar {
       auto& owner = StandInAutoHideBars()[edge];
       c.result = 1;
       if (param != 0) {
-        if (owner != 0 && owner != self) c.result = 0; else owner = self;
+        if (owner != 0 && owner != self)
+          c.result = 0;
+        else
+          owner = self;
       } else if (owner == self) {
         owner = 0;
       }
@@ -101,8 +104,8 @@ RECT WindowRectOf(HWND h) {
 }
 
 std::string Str(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-         "," + std::to_string(r.bottom);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
 }
 
 // A plain window registered as a second bar, to ask the real shell what space is left.
@@ -341,9 +344,11 @@ class BarRegistryWin : public AppBarWin {
   void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
   void Store(DWORD type, const void* data, DWORD size) {
     HKEY key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExW(key, nullptr, 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetValueExW(key, nullptr, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     ::RegCloseKey(key);
   }
 };
@@ -464,9 +469,10 @@ TEST_F(AppBarWin, EveryBorderOfTheDockedBarIsAPlainBorder) {
   const RECT w = WindowRectOf(h);
   const int midX = (w.left + w.right) / 2;
   const int midY = (w.top + w.bottom) / 2;
-  const POINT borderPoints[] = {{w.left, midY},      {w.right - 1, midY},     {midX, w.bottom - 1},
-                                {w.left, w.bottom - 1}, {w.right - 1, w.bottom - 1}, {midX, w.top},
-                                {w.left, w.top},     {w.right - 1, w.top}};
+  const POINT borderPoints[] = {
+      {w.left, midY},         {w.right - 1, midY},         {midX, w.bottom - 1},
+      {w.left, w.bottom - 1}, {w.right - 1, w.bottom - 1}, {midX, w.top},
+      {w.left, w.top},        {w.right - 1, w.top}};
   int framed = 0;
   for (POINT p : borderPoints) {
     const LPARAM lp = MAKELPARAM(p.x, p.y);
@@ -513,7 +519,8 @@ TEST_F(AppBarWin, FormDescriptionSetsThePlainFieldsWithoutApplyingThem) {
   EXPECT_EQ(b->StoredEdge(), abeFloat);
   EXPECT_FALSE(b->HandleAllocated());
   EXPECT_TRUE(b->calls->empty());
-  EXPECT_THROW(b->LoadFromText("object frBar: TAppBar\n  TaskEntry = abtSometimes\nend\n"), EFormTextError);
+  EXPECT_THROW(b->LoadFromText("object frBar: TAppBar\n  TaskEntry = abtSometimes\nend\n"),
+               EFormTextError);
 }
 
 class TestWatcher : public TSWResChange {
@@ -541,7 +548,8 @@ TEST(ResChangeWin, EveryDisplayChangeReportsTheOldAndTheNewMode) {
   HWND parent = ::FindWindowA("Progman", nullptr);
   HWND standIn = nullptr;
   if (parent == nullptr)
-    parent = standIn = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    parent = standIn =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   ::SetParent(Application().Handle(), parent);
   const TDisplayResolution real = ReadDisplayResolution();
   EXPECT_EQ(w->CurrentResolution(), real);

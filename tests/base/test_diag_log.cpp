@@ -53,10 +53,13 @@ TEST(DiagLogLine, FormatsTimeThreadCategoryAndText) {
        "2026-12-08 11:25:04.123Z t2 download: start GET http://127.0.0.1/\n"},
       {At(1999, 1, 31, 0, 0, 0, 7), 10, "settings", "", "1999-01-31 00:00:00.007Z t10 settings: \n"},
       // Control characters would split one event over several lines.
-      {At(2030, 6, 1, 23, 59, 59, 999), 1, "feed\n", "a\r\nb\tc\x7F" "d",
+      {At(2030, 6, 1, 23, 59, 59, 999), 1, "feed\n",
+       "a\r\nb\tc\x7F"
+       "d",
        "2030-06-01 23:59:59.999Z t1 feed : a  b c d\n"},
       // Text beyond the ASCII range is written as it is.
-      {At(2026, 1, 1, 1, 2, 3, 4), 3, "feed", "\xE6\x96\xB0\xE9\x97\xBB", "2026-01-01 01:02:03.004Z t3 feed: \xE6\x96\xB0\xE9\x97\xBB\n"},
+      {At(2026, 1, 1, 1, 2, 3, 4), 3, "feed", "\xE6\x96\xB0\xE9\x97\xBB",
+       "2026-01-01 01:02:03.004Z t3 feed: \xE6\x96\xB0\xE9\x97\xBB\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatLogLine(c.when, c.thread, c.category, c.text), c.line);
 }
@@ -132,7 +135,8 @@ TEST_F(LogFolder, AFullFileIsMovedAsideAndTheNewestLinesKept) {
   for (const std::string& line : Lines(file)) lines.push_back(line);
   ASSERT_GT(lines.size(), 20u);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string expected = " n: " + std::to_string(count - static_cast<int>(lines.size()) + static_cast<int>(i));
+    const std::string expected =
+        " n: " + std::to_string(count - static_cast<int>(lines.size()) + static_cast<int>(i));
     EXPECT_TRUE(lines[i].ends_with(expected)) << lines[i];
   }
 }

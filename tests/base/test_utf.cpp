@@ -15,9 +15,12 @@ TEST(Utf, IllFormedBytesBecomeReplacementCharactersAndLoseNothingAfter) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},                   // stray byte
-      {"a\xE6\x96", "a\xEF\xBF\xBD\xEF\xBF\xBD"},           // truncated sequence
-      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},             // overlong
+      {"a\xFF"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b"},                                                       // stray byte
+      {"a\xE6\x96", "a\xEF\xBF\xBD\xEF\xBF\xBD"},                  // truncated sequence
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                    // overlong
       {"\xED\xA0\x80x", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx"},  // encoded surrogate
   };
   for (const auto& c : cases) EXPECT_EQ(FromWide(ToWide(c.in)), c.out) << c.in;

@@ -35,7 +35,8 @@ HWND FindBar() {
         ::GetWindowTextW(h, text, 64);
         RECT r{};
         ::GetWindowRect(h, &r);
-        if (std::wstring(text) == kTitle && ::IsWindowVisible(h) && r.right - r.left > 100 && r.bottom - r.top > 0) {
+        if (std::wstring(text) == kTitle && ::IsWindowVisible(h) && r.right - r.left > 100 &&
+            r.bottom - r.top > 0) {
           reinterpret_cast<Search*>(p)->found = h;
           return FALSE;
         }
@@ -73,7 +74,8 @@ Pixels Capture(HDC source, int x, int y, int w, int h) {
   HGDIOBJ old = ::SelectObject(mem, bmp);
   ::BitBlt(mem, 0, 0, w, h, source, x, y, SRCCOPY);
   ::GdiFlush();
-  Pixels out(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + size_t(w) * h);
+  Pixels out(static_cast<const std::uint32_t*>(bits),
+             static_cast<const std::uint32_t*>(bits) + size_t(w) * h);
   ::SelectObject(mem, old);
   ::DeleteObject(bmp);
   ::DeleteDC(mem);
@@ -184,7 +186,8 @@ int BestDifference(const Pixels& pic, int W, int H, const Mask& m) {
       int diff = 0;
       for (int j = 0; j < m.h && diff < best; ++j) {
         const size_t row = size_t(y + j) * W + x, mrow = size_t(j) * m.w;
-        for (int i = 0; i < m.w; ++i) diff += std::abs(m.level[mrow + i] - level[row + i]) > kLevelMargin;
+        for (int i = 0; i < m.w; ++i)
+          diff += std::abs(m.level[mrow + i] - level[row + i]) > kLevelMargin;
       }
       best = std::min(best, diff);
     }
@@ -214,11 +217,12 @@ int FindText(const std::string& text, const Look& look, DWORD timeout) {
     RECT r{};
     ::GetWindowRect(bar, &r);
     const int W = r.right - r.left, H = r.bottom - r.top;
-    const int diff = W > 0 && H > 0 ? BestDifference(Capture(screen, r.left, r.top, W, H), W, H, mask) : closest;
+    const int diff =
+        W > 0 && H > 0 ? BestDifference(Capture(screen, r.left, r.top, W, H), W, H, mask) : closest;
     closest = std::min(closest, diff);
     if (diff <= Tolerance(mask)) {
-      std::printf("found %lu (%d pixels of %d differ)\n", static_cast<unsigned long>(::GetTickCount() - start),
-                  diff, mask.w * mask.h);
+      std::printf("found %lu (%d pixels of %d differ)\n",
+                  static_cast<unsigned long>(::GetTickCount() - start), diff, mask.w * mask.h);
       result = 0;
       break;
     }

@@ -18,15 +18,19 @@ struct TGeneratedFeed {
 inline TGeneratedFeed GenerateFeed(size_t targetBytes) {
   // Each phrase as written in the document, and as it reads once loaded.
   static const char* const kPhrases[][2] = {
-      {"Z\xC3\xBCrich council votes on tram &amp; bus plan", "Z\xC3\xBCrich council votes on tram & bus plan"},
+      {"Z\xC3\xBCrich council votes on tram &amp; bus plan",
+       "Z\xC3\xBCrich council votes on tram & bus plan"},
       {"&lt;b&gt;Markets&lt;/b&gt; close higher", "Markets close higher"},
-      {"\xE5\x8C\x97\xE4\xBA\xAC\xE4\xBB\x8A\xE5\x86\xAC\xE9\xA6\x96\xE5\x9C\xBA\xE9\x99\x8D\xE9\x9B\xAA",
-       "\xE5\x8C\x97\xE4\xBA\xAC\xE4\xBB\x8A\xE5\x86\xAC\xE9\xA6\x96\xE5\x9C\xBA\xE9\x99\x8D\xE9\x9B\xAA"},
+      {"\xE5\x8C\x97\xE4\xBA\xAC\xE4\xBB\x8A\xE5\x86\xAC\xE9\xA6\x96\xE5\x9C\xBA\xE9\x99\x8D\xE9\x9B"
+       "\xAA",
+       "\xE5\x8C\x97\xE4\xBA\xAC\xE4\xBB\x8A\xE5\x86\xAC\xE9\xA6\x96\xE5\x9C\xBA\xE9\x99\x8D\xE9\x9B"
+       "\xAA"},
       {"Storm &#8211; ferries cancelled", "Storm \xE2\x80\x93 ferries cancelled"},
       {"<![CDATA[Q&A: <i>budget</i> explained]]>", "Q&A: budget explained"},
       {"Caf&amp;eacute; owners protest rent rise", "Caf\xC3\xA9 owners protest rent rise"},
       {"Team wins cup after 40 years", "Team wins cup after 40 years"},
-      {"&#x201C;Quiet&#x201D; satellite launch succeeds", "\xE2\x80\x9CQuiet\xE2\x80\x9D satellite launch succeeds"},
+      {"&#x201C;Quiet&#x201D; satellite launch succeeds",
+       "\xE2\x80\x9CQuiet\xE2\x80\x9D satellite launch succeeds"},
   };
   TGeneratedFeed feed;
   feed.channelTitle = "Bulk News \xE2\x80\x93 all stories";
@@ -34,7 +38,8 @@ inline TGeneratedFeed GenerateFeed(size_t targetBytes) {
   s.reserve(targetBytes + 4096);
   s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
-       "xmlns:atom=\"http://www.w3.org/2005/Atom\" xmlns:content=\"http://purl.org/rss/1.0/modules/content/\">\n"
+       "xmlns:atom=\"http://www.w3.org/2005/Atom\" "
+       "xmlns:content=\"http://purl.org/rss/1.0/modules/content/\">\n"
        "<channel>\n<title>Bulk News &#8211; all stories</title>\n"
        "<atom:link href=\"https://bulk.example.test/feed\" rel=\"self\" type=\"application/rss+xml\"/>\n"
        "<link>https://bulk.example.test/</link>\n<description>Every story, as it happens</description>\n"
@@ -50,7 +55,8 @@ inline TGeneratedFeed GenerateFeed(size_t targetBytes) {
     } else {
       s += "Item " + n + ": " + phrase[0];
     }
-    s += "</title>\n<link>https://bulk.example.test/articles/" + n + "?utm_source=rss&amp;utm_medium=feed</link>\n";
+    s += "</title>\n<link>https://bulk.example.test/articles/" + n +
+         "?utm_source=rss&amp;utm_medium=feed</link>\n";
     s += "<guid isPermaLink=\"false\">bulk-" + n + "</guid>\n";
     s += "<pubDate>Tue, 08 Dec 2026 03:" + std::to_string(10 + k % 50) + ":00 +0000</pubDate>\n";
     s += "<dc:creator><![CDATA[News Desk]]></dc:creator>\n<category>World</category>\n";
@@ -59,7 +65,8 @@ inline TGeneratedFeed GenerateFeed(size_t targetBytes) {
            " begins here with a <a href=\"https://bulk.example.test/articles/" + n +
            "\">link</a> and an image <img src=\"https://bulk.example.test/i/" + n +
            ".jpg\" width=\"300\" height=\"200\"/>.</p><p>The second paragraph goes on for a while "
-           "so that the description has the length of a real one, about three hundred bytes.</p>]]></description>\n";
+           "so that the description has the length of a real one, about three hundred "
+           "bytes.</p>]]></description>\n";
     } else {
       s += "<description>&lt;p&gt;Story " + n +
            " told with escaped markup &amp;mdash; as many servers send it.&lt;/p&gt;&lt;br /&gt;"

@@ -22,9 +22,10 @@ inline std::string Fill(const std::string& before, const std::string& unit, cons
 
 // One long run of "<" in an RSS 1.0 document: the root's end tag is searched past it.
 inline std::string LessThanRun(size_t bytes) {
-  return Fill("<rdf:RDF xmlns:rdf=\"r\"><channel><title>c</title></channel><item><title>t</title>"
-              "<description>",
-              std::string(64, '<'), "</description></item></rdf:RDF>", bytes);
+  return Fill(
+      "<rdf:RDF xmlns:rdf=\"r\"><channel><title>c</title></channel><item><title>t</title>"
+      "<description>",
+      std::string(64, '<'), "</description></item></rdf:RDF>", bytes);
 }
 
 // Many declarations, none with an internal subset.
@@ -69,12 +70,14 @@ namespace mq::test {
 
 // Millions of empty Atom entries.
 inline std::string AtomEmptyEntries(size_t bytes) {
-  return Fill("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>c</title>", "<entry/>", "</feed>", bytes);
+  return Fill("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>c</title>", "<entry/>", "</feed>",
+              bytes);
 }
 
 // Millions of empty JSON Feed items.
 inline std::string JsonEmptyItems(size_t bytes) {
-  return Fill("{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"c\",\"items\":[{}", ",{}", "]}", bytes);
+  return Fill("{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"c\",\"items\":[{}", ",{}",
+              "]}", bytes);
 }
 
 // An item member nested as deep as the size allows: the reader stops at its depth limit.

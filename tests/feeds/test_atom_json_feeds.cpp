@@ -39,7 +39,8 @@ class AtomJsonFeedTest : public ::testing::Test {
     std::vector<Shown> out;
     for (int i = 0; i < owned->Items().Count(); ++i) {
       const TRSSItem& item = *owned->Items().Objects(i);
-      out.push_back({DecodeCharRefs(item.Title()), item.Link(), DecodeCharRefs(item.Description()), item.PubDate()});
+      out.push_back({DecodeCharRefs(item.Title()), item.Link(), DecodeCharRefs(item.Description()),
+                     item.PubDate()});
     }
     return out;
   }
@@ -57,8 +58,8 @@ class AtomJsonFeedTest : public ::testing::Test {
 const char* const kAtom = "http://www.w3.org/2005/Atom";
 
 std::string AtomFeed(const std::string& body, const std::string& rootAttributes = "") {
-  return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"") + kAtom + "\"" + rootAttributes +
-         ">\n" + body + "\n</feed>\n";
+  return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"") + kAtom + "\"" +
+         rootAttributes + ">\n" + body + "\n</feed>\n";
 }
 
 struct FeedCase {
@@ -84,37 +85,50 @@ void ExpectFeed(const TRSSHandler& handler, const test::TRecordingReporter& repo
 TEST_F(AtomJsonFeedTest, AtomFillsTheChannelAndItems) {
   const FeedCase cases[] = {
       {"blog engine",
-       AtomFeed("<title>Dev Blog</title><subtitle>notes</subtitle>"
-                "<link rel=\"self\" type=\"application/atom+xml\" href=\"https://dev.example.org/feed.xml\"/>"
-                "<link rel=\"alternate\" type=\"application/json\" href=\"https://dev.example.org/feed.json\"/>"
-                "<link rel=\"alternate\" type=\"text/html\" href=\"https://dev.example.org/\"/>"
-                "<updated>2024-05-02T10:00:00Z</updated>"
-                "<entry><title>Release 2.0</title><link href=\"https://dev.example.org/2.0\"/>"
-                "<id>tag:1</id><published>2024-05-01T09:00:00Z</published><updated>2024-05-02T10:00:00Z</updated>"
-                "<summary>What is new</summary><content type=\"html\">&lt;p&gt;long&lt;/p&gt;</content></entry>"
-                "<entry><title>Release 1.9</title><link rel=\"enclosure\" href=\"https://dev.example.org/1.9.zip\"/>"
-                "<link rel=\"alternate\" href=\"https://dev.example.org/1.9\"/>"
-                "<published>2024-04-01T09:00:00Z</published></entry>"),
-       "Dev Blog", "https://dev.example.org/",
+       AtomFeed(
+           "<title>Dev Blog</title><subtitle>notes</subtitle>"
+           "<link rel=\"self\" type=\"application/atom+xml\" href=\"https://dev.example.org/feed.xml\"/>"
+           "<link rel=\"alternate\" type=\"application/json\" "
+           "href=\"https://dev.example.org/feed.json\"/>"
+           "<link rel=\"alternate\" type=\"text/html\" href=\"https://dev.example.org/\"/>"
+           "<updated>2024-05-02T10:00:00Z</updated>"
+           "<entry><title>Release 2.0</title><link href=\"https://dev.example.org/2.0\"/>"
+           "<id>tag:1</id><published>2024-05-01T09:00:00Z</published><updated>2024-05-02T10:00:00Z</"
+           "updated>"
+           "<summary>What is new</summary><content "
+           "type=\"html\">&lt;p&gt;long&lt;/p&gt;</content></entry>"
+           "<entry><title>Release 1.9</title><link rel=\"enclosure\" "
+           "href=\"https://dev.example.org/1.9.zip\"/>"
+           "<link rel=\"alternate\" href=\"https://dev.example.org/1.9\"/>"
+           "<published>2024-04-01T09:00:00Z</published></entry>"),
+       "Dev Blog",
+       "https://dev.example.org/",
        {{"Release 2.0", "https://dev.example.org/2.0", "What is new", "2024-05-02T10:00:00Z"},
         {"Release 1.9", "https://dev.example.org/1.9", "", "2024-04-01T09:00:00Z"}}},
       {"prefixed, with another namespace's title beside",
-       std::string("<atom:feed xmlns:atom=\"") + kAtom + "\" xmlns:media=\"http://search.yahoo.com/mrss/\">"
+       std::string("<atom:feed xmlns:atom=\"") + kAtom +
+           "\" xmlns:media=\"http://search.yahoo.com/mrss/\">"
            "<atom:title>Channel</atom:title><atom:link href=\"https://video.example.net/c\"/>"
            "<atom:entry><media:title>not this</media:title><atom:title>Clip</atom:title>"
            "<atom:link rel=\"alternate\" href=\"https://video.example.net/v1\"/>"
            "<atom:updated>2024-01-01</atom:updated></atom:entry></atom:feed>",
-       "Channel", "https://video.example.net/c", {{"Clip", "https://video.example.net/v1", "", "2024-01-01"}}},
+       "Channel",
+       "https://video.example.net/c",
+       {{"Clip", "https://video.example.net/v1", "", "2024-01-01"}}},
       {"the three text types",
-       AtomFeed("<title type=\"html\">News &amp;amp; &lt;i&gt;Views&lt;/i&gt;</title>"
-                "<entry><title type=\"text\">AT&amp;T &lt;b&gt; | 5 &amp;lt; 6</title>"
-                "<summary type=\"html\">&lt;p&gt;One&lt;/p&gt;&lt;p&gt;Two &amp;amp; three&lt;/p&gt;</summary></entry>"
-                "<entry><title type=\"html\">&lt;em&gt;Marked&lt;/em&gt; up</title>"
-                "<summary type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\"><p>First</p><p>Second "
-                "<b>bold</b></p></div></summary></entry>"
-                "<entry><title type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">X <i>Y</i></div></title>"
-                "<content type=\"text\">keep &lt;this&gt; as it is</content></entry>"),
-       "News &amp; Views", "",
+       AtomFeed(
+           "<title type=\"html\">News &amp;amp; &lt;i&gt;Views&lt;/i&gt;</title>"
+           "<entry><title type=\"text\">AT&amp;T &lt;b&gt; | 5 &amp;lt; 6</title>"
+           "<summary type=\"html\">&lt;p&gt;One&lt;/p&gt;&lt;p&gt;Two &amp;amp; "
+           "three&lt;/p&gt;</summary></entry>"
+           "<entry><title type=\"html\">&lt;em&gt;Marked&lt;/em&gt; up</title>"
+           "<summary type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\"><p>First</p><p>Second "
+           "<b>bold</b></p></div></summary></entry>"
+           "<entry><title type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">X "
+           "<i>Y</i></div></title>"
+           "<content type=\"text\">keep &lt;this&gt; as it is</content></entry>"),
+       "News &amp; Views",
+       "",
        {{"AT&T <b> | 5 &lt; 6", "", "One\r\nTwo & three", ""},
         {"Marked up", "", "First\r\nSecond bold", ""},
         {"X Y", "", "keep <this> as it is", ""}}},
@@ -122,20 +136,24 @@ TEST_F(AtomJsonFeedTest, AtomFillsTheChannelAndItems) {
        AtomFeed("<title>r</title><link href=\"../\"/>"
                 "<entry><title>a</title><link href=\"a.html\"/></entry>"
                 "<entry xml:base=\"/2024/\"><title>b</title><link href=\"b.html\"/></entry>"
-                "<entry><title>c</title><link xml:base=\"https://cdn.example.com/x/\" href=\"../c.html\"/></entry>"
+                "<entry><title>c</title><link xml:base=\"https://cdn.example.com/x/\" "
+                "href=\"../c.html\"/></entry>"
                 "<entry><title>d</title><link href=\"//other.example.com/d?q=1#f\"/></entry>",
                 " xml:base=\"posts/\""),
-       "r", "https://feeds.example.com/blog/",
+       "r",
+       "https://feeds.example.com/blog/",
        {{"a", "https://feeds.example.com/blog/posts/a.html", "", ""},
         {"b", "https://feeds.example.com/2024/b.html", "", ""},
         {"c", "https://cdn.example.com/c.html", "", ""},
         {"d", "https://other.example.com/d?q=1#f", "", ""}}},
       {"entries without links or titles",
        AtomFeed("<title>m</title>"
-                "<entry><content type=\"html\">&lt;p&gt;Just posted&lt;/p&gt;&lt;p&gt;more&lt;/p&gt;</content></entry>"
+                "<entry><content type=\"html\">&lt;p&gt;Just "
+                "posted&lt;/p&gt;&lt;p&gt;more&lt;/p&gt;</content></entry>"
                 "<entry><title></title><summary>first line\nsecond line</summary></entry>"
                 "<entry><id>only an id</id></entry>"),
-       "m", "",
+       "m",
+       "",
        {{"Just posted", "", "Just posted\r\nmore", ""},
         {"first line", "", "first line\nsecond line", ""},
         {"", "", "", ""}}},
@@ -145,7 +163,9 @@ TEST_F(AtomJsonFeedTest, AtomFillsTheChannelAndItems) {
        "<entry><title mode=\"escaped\" type=\"text/html\">&lt;b&gt;Hi&lt;/b&gt;</title>"
        "<link rel=\"alternate\" type=\"text/html\" href=\"https://old.example.org/1\"/>"
        "<issued>2004-01-01</issued><modified>2004-01-02</modified></entry></feed>",
-       "Old", "https://old.example.org/", {{"Hi", "https://old.example.org/1", "", "2004-01-02"}}},
+       "Old",
+       "https://old.example.org/",
+       {{"Hi", "https://old.example.org/1", "", "2004-01-02"}}},
   };
   for (const FeedCase& c : cases) {
     Fresh();
@@ -169,7 +189,8 @@ TEST_F(AtomJsonFeedTest, JsonFeedFillsTheChannelAndItems) {
            {"id": "1", "title": "First", "external_url": "https://elsewhere.example.com/1",
             "content_text": "body", "date_modified": "2024-01-02T00:00:00Z"}
          ])"),
-       "Blog", "https://blog.example.org/",
+       "Blog",
+       "https://blog.example.org/",
        {{"Second & <last>", "https://blog.example.org/2", "short", "2024-02-01T00:00:00Z"},
         {"First", "https://elsewhere.example.com/1", "body", "2024-01-02T00:00:00Z"}}},
       {"1.0 microblog: title-less items",
@@ -178,13 +199,18 @@ TEST_F(AtomJsonFeedTest, JsonFeedFillsTheChannelAndItems) {
            {"id": "b", "content_text": "plain line one\nline two | three", "date_published": "2024"},
            {"id": "c"}
          ])"),
-       "Micro", "",
+       "Micro",
+       "",
        {{"Hello there,", "https://feeds.example.com/a", "Hello there,\r\nsecond paragraph", ""},
         {"plain line one", "", "plain line one\nline two | three", "2024"},
         {"", "", "", ""}}},
       {"members of the wrong type are absent, entries that are no objects are skipped",
-       JsonFeed("1.1", R"("title": 7, "items": [1, "x", {"title": ["no"], "url": 5, "summary": "kept"}, null])"),
-       "", "", {{"", "", "kept", ""}}},
+       JsonFeed(
+           "1.1",
+           R"("title": 7, "items": [1, "x", {"title": ["no"], "url": 5, "summary": "kept"}, null])"),
+       "",
+       "",
+       {{"", "", "kept", ""}}},
       {"no items", JsonFeed("1", R"("title": "Empty")"), "Empty", "", {}},
   };
   for (const FeedCase& c : cases) {
@@ -213,14 +239,20 @@ TEST_F(AtomJsonFeedTest, UnsupportedOrBrokenDocumentsAreDroppedSilently) {
   deep += std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']') + "}]}";
   const Case cases[] = {
       {"feed without a namespace", "<feed><title>x</title><entry><title>t</title></entry></feed>", ""},
-      {"feed in another namespace", "<feed xmlns=\"http://example.com/ns\"><entry><title>t</title></entry></feed>", ""},
-      {"prefix bound elsewhere", std::string("<x:feed xmlns=\"") + kAtom + "\" xmlns:x=\"urn:x\"><x:entry/></x:feed>", ""},
+      {"feed in another namespace",
+       "<feed xmlns=\"http://example.com/ns\"><entry><title>t</title></entry></feed>", ""},
+      {"prefix bound elsewhere",
+       std::string("<x:feed xmlns=\"") + kAtom + "\" xmlns:x=\"urn:x\"><x:entry/></x:feed>", ""},
       {"Atom cut short", AtomFeed("<entry><title>t</title></entry>").substr(0, 120), ""},
-      {"an HTML page", "<!DOCTYPE html><html><body><feed xmlns=\"http://www.w3.org/2005/Atom\"/></body></html>", ""},
+      {"an HTML page",
+       "<!DOCTYPE html><html><body><feed xmlns=\"http://www.w3.org/2005/Atom\"/></body></html>", ""},
       {"JSON cut short", JsonFeed("1.1", R"("items": [{"title": "t"}])").substr(0, 60), "parse error"},
-      {"JSON Feed 2", R"({"version": "https://jsonfeed.org/version/2", "items": [{"title": "t"}]})", "unsupported"},
-      {"JSON Feed 1.10", R"({"version": "https://jsonfeed.org/version/1.10", "items": [{"title": "t"}]})", "unsupported"},
-      {"another site's version", R"({"version": "https://example.org/version/1", "items": [{"title": "t"}]})", "unsupported"},
+      {"JSON Feed 2", R"({"version": "https://jsonfeed.org/version/2", "items": [{"title": "t"}]})",
+       "unsupported"},
+      {"JSON Feed 1.10",
+       R"({"version": "https://jsonfeed.org/version/1.10", "items": [{"title": "t"}]})", "unsupported"},
+      {"another site's version",
+       R"({"version": "https://example.org/version/1", "items": [{"title": "t"}]})", "unsupported"},
       {"JSON without a version", R"({"title": "x", "items": [{"title": "t"}]})", "no JSON Feed version"},
       {"JSON that is no object", "{\"version\": \"https://jsonfeed.org/version/1\"} 5", "parse error"},
       {"ill-formed UTF-8", JsonFeed("1", "\"items\": [{\"title\": \"caf\xE9\"}]"), "UTF-8"},
@@ -234,7 +266,10 @@ TEST_F(AtomJsonFeedTest, UnsupportedOrBrokenDocumentsAreDroppedSilently) {
     EXPECT_EQ(owned->Kind(), TFeedKind::None) << c.name;
     EXPECT_EQ(owned->Items().Count(), 0) << c.name;
     EXPECT_TRUE(reporter.messages.empty()) << c.name;
-    if (!std::string(c.why).empty()) EXPECT_NE(owned->LastError().find(c.why), std::string::npos) << c.name << ": " << owned->LastError();
+    if (!std::string(c.why).empty()) {
+      EXPECT_NE(owned->LastError().find(c.why), std::string::npos)
+          << c.name << ": " << owned->LastError();
+    }
   }
 }
 
@@ -255,7 +290,8 @@ TEST_F(AtomJsonFeedTest, AtMostTenThousandItemsAreKept) {
     Load(doc);
     EXPECT_TRUE(reporter.messages.empty());
     ASSERT_EQ(owned->Items().Count(), TRSSHandler::kMaxItems);
-    EXPECT_EQ(owned->Items().Objects(TRSSHandler::kMaxItems - 1)->Title(), std::to_string(TRSSHandler::kMaxItems - 1));
+    EXPECT_EQ(owned->Items().Objects(TRSSHandler::kMaxItems - 1)->Title(),
+              std::to_string(TRSSHandler::kMaxItems - 1));
   }
 }
 
@@ -307,7 +343,8 @@ TEST(FeedUrlTest, ResolvesAsBrowsersDo) {
       {"", "relative/only", "relative/only"},
       {"not a url", "x", "x"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ResolveUrl(c.base, c.ref), c.expected) << c.base << " + " << c.ref;
+  for (const Case& c : cases)
+    EXPECT_EQ(ResolveUrl(c.base, c.ref), c.expected) << c.base << " + " << c.ref;
 }
 
 }  // namespace

@@ -48,8 +48,13 @@ TEST(DeferredFailure, AtMostOneBoxAtATime) {
     std::function<void(TDeferredFailureReporter&)> whileOpen;
   };
   const Case cases[] = {
-      {"a later failure and its end", [](TDeferredFailureReporter& d) { d.ReportFailure("second", ""); d.ShowPending(); }},
-      {"a later failure without its end yet", [](TDeferredFailureReporter& d) { d.ReportFailure("second", ""); }},
+      {"a later failure and its end",
+       [](TDeferredFailureReporter& d) {
+         d.ReportFailure("second", "");
+         d.ShowPending();
+       }},
+      {"a later failure without its end yet",
+       [](TDeferredFailureReporter& d) { d.ReportFailure("second", ""); }},
       {"an end without a failure", [](TDeferredFailureReporter& d) { d.ShowPending(); }},
   };
   for (const Case& c : cases) {

@@ -132,7 +132,8 @@ TEST(FeedCorpus, EveryFeedGivesItsExpectedTitles) {
   for (const auto& entry : std::filesystem::directory_iterator(test::SourcePath(kDataDir))) {
     const std::string ext = entry.path().extension().string();
     if (ext == ".xml" || ext == ".html") {
-      EXPECT_TRUE(listed.count(entry.path().filename().string())) << "no expectations for " << entry.path();
+      EXPECT_TRUE(listed.count(entry.path().filename().string()))
+          << "no expectations for " << entry.path();
     }
   }
 

@@ -17,8 +17,8 @@ namespace {
 
 struct SeenBox {
   std::wstring caption;
-  std::vector<std::wstring> texts;     // static controls with text
-  std::vector<std::wstring> buttons;   // button captions
+  std::vector<std::wstring> texts;    // static controls with text
+  std::vector<std::wstring> buttons;  // button captions
   std::vector<int> buttonIds;
   bool found = false;
 };
@@ -95,7 +95,8 @@ TEST(FeedFailureWin, BrokenFeedShowsTheModalErrorBoxWithOneOkButton) {
 TEST(FeedFailureWin, NonAsciiTextReachesTheBoxAsUtf16) {
   SeenBox seen;
   std::thread watcher(WatchAndClose, GetCurrentThreadId(), std::ref(seen));
-  PlatformFailureReporter().ReportFailure("\xE6\x97\xA0\xE6\xB3\x95\xE5\x8A\xA0\xE8\xBD\xBD caf\xC3\xA9", "detail");
+  PlatformFailureReporter().ReportFailure("\xE6\x97\xA0\xE6\xB3\x95\xE5\x8A\xA0\xE8\xBD\xBD caf\xC3\xA9",
+                                          "detail");
   watcher.join();
   ASSERT_TRUE(seen.found);
   ASSERT_EQ(seen.texts.size(), 1u);

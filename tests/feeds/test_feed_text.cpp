@@ -30,20 +30,25 @@ TEST(FeedTextRecognition, RootSpellings) {
   const FeedCase cases[] = {
       {"rss with version", R"(<rss version="2.0"><channel><title>t</title></channel></rss>)", true},
       {"upper case markers", R"(<RSS VERSION="2.0"><CHANNEL></CHANNEL></RSS>)", true},
-      {"declaration first", "<?xml version=\"1.0\"?>\n<rss version=\"0.91\"><channel></channel></rss>", true},
+      {"declaration first", "<?xml version=\"1.0\"?>\n<rss version=\"0.91\"><channel></channel></rss>",
+       true},
       {"rss without attribute", "<rss><channel></channel></rss>", true},
       {"rss followed by a line break", "<rss\nversion=\"2.0\"><channel></channel></rss>", true},
       {"rss followed by a tab", "<rss\tversion=\"2.0\"><channel></channel></rss>", true},
       {"end tags with blanks", "<rss><channel></channel ></rss >", true},
       {"empty channel element", "<rss><channel/></rss>", true},
       {"prolog of comments, doctype and instructions",
-       "<?xml version=\"1.0\"?><!-- <html> --><!DOCTYPE rss [<!ENTITY a \"<b>\">]><?xml-stylesheet href=\"s\"?>"
+       "<?xml version=\"1.0\"?><!-- <html> --><!DOCTYPE rss [<!ENTITY a \"<b>\">]><?xml-stylesheet "
+       "href=\"s\"?>"
        "<rss><channel></channel></rss>",
        true},
-      {"rdf prefixed", R"(<rdf:RDF xmlns:rdf="r"><channel rdf:about="x"></channel><item/></rdf:RDF>)", true},
+      {"rdf prefixed", R"(<rdf:RDF xmlns:rdf="r"><channel rdf:about="x"></channel><item/></rdf:RDF>)",
+       true},
       {"rdf plain", "<RDF><channel></channel></RDF>", true},
       {"rdf with its item list inside the channel",
-       "<rdf:RDF xmlns:rdf=\"r\"><channel><items><rdf:Seq><rdf:li/></rdf:Seq></items></channel></rdf:RDF>", true},
+       "<rdf:RDF "
+       "xmlns:rdf=\"r\"><channel><items><rdf:Seq><rdf:li/></rdf:Seq></items></channel></rdf:RDF>",
+       true},
       {"text before the root", "junk<rss><channel></channel></rss>", true},
   };
   for (const FeedCase& c : cases) EXPECT_EQ(IsFeedText(c.text), c.accepted) << c.name;
@@ -95,21 +100,28 @@ TEST(FeedTextCleaning, Table) {
       {"comment deleted", "<rss a><!-- x --><c/></rss>", "<rss a><c/></rss>"},
       {"two comments", "<r><!--a-->b<!--c--></r>", "<r>b</r>"},
       {"comment needs its own end", "<r><!-->x-->y</r>", "<r>y</r>"},
-      {"doctype deleted", "<?xml version=\"1.0\"?><!DOCTYPE rss PUBLIC \"-//N//DTD//EN\" \"u\"><rss a></rss>",
+      {"doctype deleted",
+       "<?xml version=\"1.0\"?><!DOCTYPE rss PUBLIC \"-//N//DTD//EN\" \"u\"><rss a></rss>",
        "<?xml version=\"1.0\"?><rss a></rss>"},
-      {"doctype with an internal subset", "<!DOCTYPE rss [\n<!ENTITY nbsp \"&#160;\">\n<!ENTITY c \"x\">\n]><rss a></rss>",
+      {"doctype with an internal subset",
+       "<!DOCTYPE rss [\n<!ENTITY nbsp \"&#160;\">\n<!ENTITY c \"x\">\n]><rss a></rss>",
        "<rss a></rss>"},
-      {"doctype subset not closed", "<!DOCTYPE rss [ <!ENTITY a \"b\">", "<!DOCTYPE rss [ <!ENTITY a \"b\">"},
-      {"cdata kept as escaped text", "<r><t><![CDATA[<b>A & B</b>]]></t></r>", "<r><t>&lt;b&gt;A &amp; B&lt;/b&gt;</t></r>"},
+      {"doctype subset not closed", "<!DOCTYPE rss [ <!ENTITY a \"b\">",
+       "<!DOCTYPE rss [ <!ENTITY a \"b\">"},
+      {"cdata kept as escaped text", "<r><t><![CDATA[<b>A & B</b>]]></t></r>",
+       "<r><t>&lt;b&gt;A &amp; B&lt;/b&gt;</t></r>"},
       {"cdata marker in any case", "<r><t><![cdata[x<y]]></t></r>", "<r><t>x&lt;y</t></r>"},
       {"empty cdata", "<r><t><![CDATA[]]></t></r>", "<r><t></t></r>"},
       {"comment inside cdata is text", "<r><t><![CDATA[a<!--b]]></t><u>c</u></r>",
        "<r><t>a&lt;!--b</t><u>c</u></r>"},
       {"cdata inside comment is gone", "<r><!-- <![CDATA[ x ]]> --><u>c</u></r>", "<r><u>c</u></r>"},
-      {"text after the root cut", "<rss a><channel/></rss>\n<script>track()</script>", "<rss a><channel/></rss>"},
+      {"text after the root cut", "<rss a><channel/></rss>\n<script>track()</script>",
+       "<rss a><channel/></rss>"},
       {"cut at end tag with blanks", "<rss a><c/></rss  \n>trailing", "<rss a><c/></rss  \n>"},
-      {"prefixed root cut", "<rdf:RDF x><c/></rdf:RDF><!-- cache 1ms -->junk", "<rdf:RDF x><c/></rdf:RDF>"},
-      {"end tag of a longer name is not the root's", "<rss a><rssx/></rssx></rss>x", "<rss a><rssx/></rssx></rss>"},
+      {"prefixed root cut", "<rdf:RDF x><c/></rdf:RDF><!-- cache 1ms -->junk",
+       "<rdf:RDF x><c/></rdf:RDF>"},
+      {"end tag of a longer name is not the root's", "<rss a><rssx/></rssx></rss>x",
+       "<rss a><rssx/></rssx></rss>"},
       {"no end tag: nothing cut", "<rss a><channel><item>", "<rss a><channel><item>"},
       {"unclosed comment left", "<r>a<!-- b", "<r>a<!-- b"},
       {"unclosed cdata runs to the end", "<r><t><![CDATA[a<b", "<r><t>a&lt;b"},
@@ -129,8 +141,12 @@ TEST(FeedTextStripTags, Table) {
       {"paragraphs and breaks", "one</p><p>two<br/>three", "one\r\ntwo\r\nthree"},
       {"br forms", "a<br>b<BR />c<bR>d", "a\r\nb\r\nc\r\nd"},
       {"br-prefixed tag name", "a<brand>b", "a\r\nb"},
-      {"hr forms", "a<hr/>b<HR />c<hr>d", "a\r\nb\r\nc" "d"},
-      {"open p and div vanish", "<p>a</div><div>b", "a" "b"},
+      {"hr forms", "a<hr/>b<HR />c<hr>d",
+       "a\r\nb\r\nc"
+       "d"},
+      {"open p and div vanish", "<p>a</div><div>b",
+       "a"
+       "b"},
       {"closing pre counts as paragraph end", "a</pre>b", "a\r\nb"},
       {"first pipe only", "a|b|c", "a\r\nb|c"},
       {"pipe inside a removed tag", "<a title='x|y'>z</a>|w", "z|w"},
@@ -168,7 +184,11 @@ TEST(FeedTextStripTags, ManyStrayBracketsDoNotRecurse) {
 TEST(FeedTextTrim, Table) {
   const TextCase cases[] = {
       {"blanks and line ends", " \r\n\tword word\r\n ", "word word"},
-      {"control characters", std::string("\x01\x1F" "a\x7F", 4), "a\x7F"},
+      {"control characters",
+       std::string("\x01\x1F"
+                   "a\x7F",
+                   4),
+       "a\x7F"},
       {"inner blanks kept", "a  b", "a  b"},
       {"only blanks", " \r\n ", ""},
       {"non-ascii kept", "\xC2\xA0x\xC2\xA0", "\xC2\xA0x\xC2\xA0"},
@@ -210,7 +230,9 @@ TEST(FeedTextCharRefs, Numeric) {
 
 TEST(FeedTextCharRefs, Named) {
   const TextCase cases[] = {
-      {"nbsp", "a&nbsp;b", "a\xC2\xA0" "b"},
+      {"nbsp", "a&nbsp;b",
+       "a\xC2\xA0"
+       "b"},
       {"mdash", "x&mdash;y", "x\xE2\x80\x94y"},
       {"eacute", "caf&eacute;", "caf\xC3\xA9"},
       {"hellip", "more&hellip;", "more\xE2\x80\xA6"},

@@ -24,7 +24,8 @@ class RssHandlerTest : public ::testing::Test {
   }
   std::vector<std::string> Titles() const {
     std::vector<std::string> titles;
-    for (int i = 0; i < handler.Items().Count(); ++i) titles.push_back(handler.Items().Objects(i)->Title());
+    for (int i = 0; i < handler.Items().Count(); ++i)
+      titles.push_back(handler.Items().Objects(i)->Title());
     return titles;
   }
   const TRSSItem& ItemAt(int i) const { return *handler.Items().Objects(i); }
@@ -42,11 +43,13 @@ struct TextCase {
 };
 
 TEST_F(RssHandlerTest, LoadsChannelAndItems) {
-  Load(Rss("<title>News &amp; more</title><link>http://example.test/</link>"
-           "<description>All the &lt;b&gt;news&lt;/b&gt;</description>" +
-           Item("  First  ", "<link>http://example.test/1</link><description>One</description>"
-                             "<pubDate>Tue, 08 Dec 2026 03:00:00 GMT</pubDate>") +
-           Item("Second") + Item("Second")));
+  Load(
+      Rss("<title>News &amp; more</title><link>http://example.test/</link>"
+          "<description>All the &lt;b&gt;news&lt;/b&gt;</description>" +
+          Item("  First  ",
+               "<link>http://example.test/1</link><description>One</description>"
+               "<pubDate>Tue, 08 Dec 2026 03:00:00 GMT</pubDate>") +
+          Item("Second") + Item("Second")));
   EXPECT_TRUE(reporter.messages.empty());
   EXPECT_EQ(handler.Title(), "News & more");
   EXPECT_EQ(handler.Link(), "http://example.test/");
@@ -69,19 +72,26 @@ TEST_F(RssHandlerTest, ItemTextsAreCleaned) {
     std::string title, description, pubDate;
   };
   const Case cases[] = {
-      {"escaped bold tags", "<title>&lt;b&gt;Storm&lt;/b&gt; hits the coast</title>", "Storm hits the coast", "", ""},
-      {"cdata title keeps its content", "<title><![CDATA[<em>Rates</em> rise & fall]]></title>", "Rates rise & fall", "", ""},
-      {"cdata description", "<title>t</title><description><![CDATA[<p>Para one</p><p>two</p>]]></description>",
-       "t", "Para one\r\ntwo", ""},
-      {"paragraph and break tags", "<title>t</title><description>one&lt;/p&gt;&lt;p&gt;two&lt;br/&gt;three</description>",
-       "t", "one\r\ntwo\r\nthree", ""},
-      {"first pipe is a line break in a description", "<title>t</title><description>Sport | Football | Cup</description>",
-       "t", "Sport \r\n Football | Cup", ""},
+      {"escaped bold tags", "<title>&lt;b&gt;Storm&lt;/b&gt; hits the coast</title>",
+       "Storm hits the coast", "", ""},
+      {"cdata title keeps its content", "<title><![CDATA[<em>Rates</em> rise & fall]]></title>",
+       "Rates rise & fall", "", ""},
+      {"cdata description",
+       "<title>t</title><description><![CDATA[<p>Para one</p><p>two</p>]]></description>", "t",
+       "Para one\r\ntwo", ""},
+      {"paragraph and break tags",
+       "<title>t</title><description>one&lt;/p&gt;&lt;p&gt;two&lt;br/&gt;three</description>", "t",
+       "one\r\ntwo\r\nthree", ""},
+      {"first pipe is a line break in a description",
+       "<title>t</title><description>Sport | Football | Cup</description>", "t",
+       "Sport \r\n Football | Cup", ""},
       {"Translat clears the date", "<title>Translated from Le Monde</title><pubDate>Mon</pubDate>",
        "Translated from Le Monde", "", ""},
-      {"translat in other case keeps it", "<title>translation</title><pubDate>Mon</pubDate>", "translation", "", "Mon"},
+      {"translat in other case keeps it", "<title>translation</title><pubDate>Mon</pubDate>",
+       "translation", "", "Mon"},
       {"empty elements", "<title/><link/><description></description><pubDate/>", "", "", ""},
-      {"entities stay for display", "<title>Caf&amp;eacute; &amp;#39;s</title>", "Caf&eacute; &#39;s", "", ""},
+      {"entities stay for display", "<title>Caf&amp;eacute; &amp;#39;s</title>", "Caf&eacute; &#39;s",
+       "", ""},
   };
   for (const Case& c : cases) {
     Load(Rss("<title>c</title><item>" + c.itemBody + "</item>"));
@@ -96,9 +106,10 @@ TEST_F(RssHandlerTest, ItemTextsAreCleaned) {
 TEST_F(RssHandlerTest, TextsThatAreNotFeedsAreDroppedSilently) {
   Load(Rss("<title>Kept</title>" + Item("a")));
   ASSERT_EQ(handler.Title(), "Kept");
-  for (const std::string& text : {std::string(), std::string("<html><body>404</body></html>"),
-                                  std::string("<x/><rss><channel><title>x</title><item/></channel></rss>"),
-                                  std::string("<rss version=\"2.0\"><item><title>x</title></item></rss>")}) {
+  for (const std::string& text :
+       {std::string(), std::string("<html><body>404</body></html>"),
+        std::string("<x/><rss><channel><title>x</title><item/></channel></rss>"),
+        std::string("<rss version=\"2.0\"><item><title>x</title></item></rss>")}) {
     Load(text);
     EXPECT_EQ(handler.Items().Count(), 0) << text;
     EXPECT_EQ(handler.CurrentIndex(), -1) << text;
@@ -115,7 +126,9 @@ TEST_F(RssHandlerTest, FailuresAreReportedOnceAndKeepTheItemsReadBefore) {
   };
   const Case cases[] = {
       {"xml parse error", Rss(Item("a") + "<item><title>b</titel></item>"), {}},
-      {"channel below another element", "<rss version=\"2.0\"><x><channel><item/></channel></x></rss>", {}},
+      {"channel below another element",
+       "<rss version=\"2.0\"><x><channel><item/></channel></x></rss>",
+       {}},
       {"text before the root", "junk<rss version=\"2.0\"><channel><item/></channel></rss>", {}},
       {"byte-order mark left in the text", "\xEF\xBB\xBF" + Rss(Item("a")), {}},
       {"channel inside an item", "<rss><item><channel><item/></channel></item></rss>", {}},
@@ -141,15 +154,19 @@ TEST_F(RssHandlerTest, FieldsHoldingElementsGiveTheirText) {
     std::string title, description;
   };
   const Case cases[] = {
-      {"xhtml paragraphs in a description", "<title>t</title><description><p>one</p><p>two <b>bold</b></p></description>",
-       "t", "one\r\ntwo bold"},
-      {"break and rule elements", "<title>t</title><description>a<br/>b<hr/>c<br></br>d</description>", "t",
-       "a\r\nb\r\nc\r\nd"},
-      {"nested inline elements in a title", "<title>A <i>very <b>big</b></i> day</title>", "A very big day", ""},
-      {"block tags in a title stay on one line", "<title><p>First</p><p>Second</p></title>", "First Second", ""},
-      {"processing instruction in a title", "<title>Hello<?php echo 1; ?> world</title>", "Hello world", ""},
-      {"escaped and raw markup together", "<title>t</title><description>&lt;i&gt;x&lt;/i&gt; <i>y</i></description>", "t",
-       "x y"},
+      {"xhtml paragraphs in a description",
+       "<title>t</title><description><p>one</p><p>two <b>bold</b></p></description>", "t",
+       "one\r\ntwo bold"},
+      {"break and rule elements", "<title>t</title><description>a<br/>b<hr/>c<br></br>d</description>",
+       "t", "a\r\nb\r\nc\r\nd"},
+      {"nested inline elements in a title", "<title>A <i>very <b>big</b></i> day</title>",
+       "A very big day", ""},
+      {"block tags in a title stay on one line", "<title><p>First</p><p>Second</p></title>",
+       "First Second", ""},
+      {"processing instruction in a title", "<title>Hello<?php echo 1; ?> world</title>", "Hello world",
+       ""},
+      {"escaped and raw markup together",
+       "<title>t</title><description>&lt;i&gt;x&lt;/i&gt; <i>y</i></description>", "t", "x y"},
   };
   for (const Case& c : cases) {
     reporter.messages.clear();
@@ -185,7 +202,8 @@ TEST_F(RssHandlerTest, ChannelWithoutItemsIsAnEmptyFeed) {
   const TextCase cases[] = {
       {"rss channel with fields only", Rss("<title>Quiet</title>"), "Quiet"},
       {"empty channel element", "<rss version=\"2.0\"><channel/></rss>", "Quiet"},
-      {"rdf without any item", "<rdf:RDF x=\"1\"><channel><title>Still</title></channel></rdf:RDF>", "Still"},
+      {"rdf without any item", "<rdf:RDF x=\"1\"><channel><title>Still</title></channel></rdf:RDF>",
+       "Still"},
   };
   for (const TextCase& c : cases) {
     Load(c.input);
@@ -199,7 +217,8 @@ TEST_F(RssHandlerTest, ChannelWithoutItemsIsAnEmptyFeed) {
 
 TEST_F(RssHandlerTest, AtMostTenThousandItemsAreKept) {
   std::string items;
-  for (int i = 0; i < TRSSHandler::kMaxItems + 5; ++i) items += "<item><title>" + std::to_string(i) + "</title></item>";
+  for (int i = 0; i < TRSSHandler::kMaxItems + 5; ++i)
+    items += "<item><title>" + std::to_string(i) + "</title></item>";
   Load(Rss(items));
   EXPECT_TRUE(reporter.messages.empty());
   ASSERT_EQ(handler.Items().Count(), TRSSHandler::kMaxItems);
@@ -216,9 +235,9 @@ TEST_F(RssHandlerTest, HostileShapesLoadInLinearTime) {
     bool loads;
   };
   const Case cases[] = {
-      {"run of <", test::LessThanRun, false},        {"declarations", test::Declarations, true},
-      {"stray >", test::StrayGreaterThan, true},     {"attributes and repeats", test::ManyAttributes, true},
-      {"deep nesting", test::DeepNesting, false},    {"empty items", test::EmptyItems, true},
+      {"run of <", test::LessThanRun, false},     {"declarations", test::Declarations, true},
+      {"stray >", test::StrayGreaterThan, true},  {"attributes and repeats", test::ManyAttributes, true},
+      {"deep nesting", test::DeepNesting, false}, {"empty items", test::EmptyItems, true},
   };
   for (const Case& c : cases) {
     const std::string text = c.shape(2 << 20);
@@ -253,7 +272,8 @@ TEST_F(RssHandlerTest, ByteOrderMarkIsConsumedByDecoding) {
 }
 
 TEST_F(RssHandlerTest, OnlyItemElementsAreItems) {
-  Load(Rss("<title>c</title>" + Item("a") + "<image><title>Logo</title><link>http://l/</link></image>" + Item("b") +
+  Load(Rss("<title>c</title>" + Item("a") + "<image><title>Logo</title><link>http://l/</link></image>" +
+           Item("b") +
            "<textInput><title>Search</title></textInput><dc:item><title>prefixed</title></dc:item>"));
   EXPECT_EQ(Titles(), (Names{"a", "b", "prefixed"}));
 }
@@ -262,9 +282,11 @@ TEST_F(RssHandlerTest, RdfItemsBesideTheChannel) {
   const std::string rdf =
       "<?xml version=\"1.0\"?>\n<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
       "xmlns=\"http://purl.org/rss/1.0/\">\n<channel rdf:about=\"http://r/\"><title>RDF news</title>"
-      "<link>http://r/</link><items><rdf:Seq><rdf:li rdf:resource=\"http://r/1\"/></rdf:Seq></items></channel>\n"
+      "<link>http://r/</link><items><rdf:Seq><rdf:li "
+      "rdf:resource=\"http://r/1\"/></rdf:Seq></items></channel>\n"
       "<item rdf:about=\"http://r/1\"><title>One</title><link>http://r/1</link></item>\n"
-      "<item rdf:about=\"http://r/2\"><title>Two</title><dc:date>2026-12-08</dc:date></item>\n</rdf:RDF>\n";
+      "<item "
+      "rdf:about=\"http://r/2\"><title>Two</title><dc:date>2026-12-08</dc:date></item>\n</rdf:RDF>\n";
   Load(rdf);
   EXPECT_TRUE(reporter.messages.empty());
   EXPECT_EQ(handler.Title(), "RDF news");
@@ -273,15 +295,18 @@ TEST_F(RssHandlerTest, RdfItemsBesideTheChannel) {
 }
 
 TEST_F(RssHandlerTest, RdfItemsInsideTheChannelWin) {
-  Load("<rdf:RDF x=\"1\"><channel><title>t</title><item><title>in</title></item></channel>"
-       "<item><title>out</title></item></rdf:RDF>");
+  Load(
+      "<rdf:RDF x=\"1\"><channel><title>t</title><item><title>in</title></item></channel>"
+      "<item><title>out</title></item></rdf:RDF>");
   EXPECT_EQ(Titles(), Names{"in"});
 }
 
 TEST_F(RssHandlerTest, ExactFieldNamesWinOverLocalNames) {
-  Load(Rss("<title>c</title><atom:link href=\"http://self/\" rel=\"self\" type=\"application/rss+xml\"/>"
-           "<link>http://site/</link>"
-           "<item><atom:link href=\"x\"/><link>http://site/1</link><media:title>m</media:title><title>T</title></item>"));
+  Load(
+      Rss("<title>c</title><atom:link href=\"http://self/\" rel=\"self\" type=\"application/rss+xml\"/>"
+          "<link>http://site/</link>"
+          "<item><atom:link "
+          "href=\"x\"/><link>http://site/1</link><media:title>m</media:title><title>T</title></item>"));
   EXPECT_EQ(handler.Link(), "http://site/");
   EXPECT_EQ(ItemAt(0).Link(), "http://site/1");
   EXPECT_EQ(ItemAt(0).Title(), "T");
@@ -292,13 +317,15 @@ TEST_F(RssHandlerTest, ExactFieldNamesWinOverLocalNames) {
 }
 
 TEST_F(RssHandlerTest, TextAfterTheRootIsIgnored) {
-  Load(Rss("<title>c</title>" + Item("a")) + "<!-- served in 3 ms --><script>track()</script>\n<?php error ?>");
+  Load(Rss("<title>c</title>" + Item("a")) +
+       "<!-- served in 3 ms --><script>track()</script>\n<?php error ?>");
   EXPECT_TRUE(reporter.messages.empty());
   EXPECT_EQ(Titles(), Names{"a"});
 }
 
 TEST_F(RssHandlerTest, ChannelFieldsMissingKeepThePreviousLoad) {
-  Load(Rss("<title>First feed</title><link>http://one/</link><description>d1</description>" + Item("a")));
+  Load(
+      Rss("<title>First feed</title><link>http://one/</link><description>d1</description>" + Item("a")));
   Load(Rss("<link>http://two/</link>" + Item("b")));
   EXPECT_EQ(handler.Title(), "First feed");
   EXPECT_EQ(handler.Link(), "http://two/");

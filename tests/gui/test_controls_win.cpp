@@ -160,8 +160,8 @@ TEST_F(Painted, BitmapFilesLoadWithTheirPalette) {
   const std::uint8_t info[40] = {40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 8, 0};
   bmp8.insert(bmp8.end(), info, info + 40);
   bmp8.insert(bmp8.end(), {0, 0, 255, 0, 255, 0, 0, 0});  // palette: red, blue (BGRx)
-  bmp8[46] = 2;                                            // biClrUsed = 2
-  bmp8.insert(bmp8.end(), {1, 0, 0, 0});                   // blue, red
+  bmp8[46] = 2;                                           // biClrUsed = 2
+  bmp8.insert(bmp8.end(), {1, 0, 0, 0});                  // blue, red
   TBitmap p;
   p.LoadFromData(bmp8);
   EXPECT_NE(p.Palette(), nullptr);
@@ -174,8 +174,11 @@ TEST_F(Painted, PngCollectionReadsItsItemsAndRefusesDamagedPictures) {
   RegisterImageClasses();
   const std::string start = Hex(ReadFile("res/start.png")), next = Hex(ReadFile("res/next.png"));
   auto f = CreateOwnedForm<TForm>();
-  f->LoadFromText("object f: TForm\n  object pngImages: TPngImageCollection\n    Items = <\n      item\n        Name = 'start'\n"
-                  "        PngImage = {" + start + "}\n      end\n      item\n        PngImage = {" + next + "}\n      end>\n  end\nend");
+  f->LoadFromText(
+      "object f: TForm\n  object pngImages: TPngImageCollection\n    Items = <\n      item\n        "
+      "Name = 'start'\n"
+      "        PngImage = {" +
+      start + "}\n      end\n      item\n        PngImage = {" + next + "}\n      end>\n  end\nend");
   auto* c = f->Find<TPngImageCollection>("pngImages");
   ASSERT_NE(c, nullptr);
   ASSERT_EQ(c->Count(), 2u);
@@ -192,8 +195,10 @@ TEST_F(Painted, PngCollectionReadsItsItemsAndRefusesDamagedPictures) {
   damaged[100] = damaged[100] == '0' ? '1' : '0';
   auto g = CreateOwnedForm<TForm>();
   try {
-    g->LoadFromText("object f: TForm\n  object pngImages: TPngImageCollection\n    Items = <\n      item\n"
-                    "        PngImage = {" + damaged + "}\n      end>\n  end\nend");
+    g->LoadFromText(
+        "object f: TForm\n  object pngImages: TPngImageCollection\n    Items = <\n      item\n"
+        "        PngImage = {" +
+        damaged + "}\n      end>\n  end\nend");
     ADD_FAILURE() << "no error";
   } catch (const EFormTextError& e) {
     EXPECT_NE(std::string(e.what()).find("PNG: checksum error"), std::string::npos) << e.what();

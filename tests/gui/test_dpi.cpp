@@ -16,10 +16,12 @@ struct ScaleCase {
 };
 
 TEST(Dpi, ScaleRoundsToTheNearestPixelHalvesAwayFromZero) {
-  const ScaleCase table[] = {{13, 96, 96, 13},   {13, 120, 96, 16}, {13, 144, 96, 20}, {13, 192, 96, 26},
-                             {5, 144, 96, 8},    {-13, 144, 96, -20}, {-3, 144, 96, -5}, {20, 96, 144, 13},
-                             {32, 144, 96, 48},  {7, 0, 96, 0},     {7, 96, 0, 7}};
-  for (const ScaleCase& c : table) EXPECT_EQ(ScaleDpi(c.value, c.to, c.from), c.expected) << c.value << " " << c.to;
+  const ScaleCase table[] = {{13, 96, 96, 13},  {13, 120, 96, 16}, {13, 144, 96, 20},
+                             {13, 192, 96, 26}, {5, 144, 96, 8},   {-13, 144, 96, -20},
+                             {-3, 144, 96, -5}, {20, 96, 144, 13}, {32, 144, 96, 48},
+                             {7, 0, 96, 0},     {7, 96, 0, 7}};
+  for (const ScaleCase& c : table)
+    EXPECT_EQ(ScaleDpi(c.value, c.to, c.from), c.expected) << c.value << " " << c.to;
 }
 
 TEST(Dpi, SpansScaleByTheirEdgesSoNeighboursStillTouch) {
@@ -30,7 +32,8 @@ TEST(Dpi, SpansScaleByTheirEdgesSoNeighboursStillTouch) {
   EXPECT_EQ(a.start + a.length, b.start);
 }
 
-std::vector<std::uint8_t> Solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+std::vector<std::uint8_t> Solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                                std::uint8_t a) {
   std::vector<std::uint8_t> v;
   for (int i = 0; i < w * h; ++i) v.insert(v.end(), {r, g, b, a});
   return v;
@@ -72,8 +75,10 @@ TEST(Resample, SmoothsEdgesInsteadOfRepeatingPixels) {
 TEST(Resample, TransparentPixelsDoNotBleedTheirColour) {
   std::vector<std::uint8_t> src;
   for (int x = 0; x < 8; ++x) {
-    if (x < 4) src.insert(src.end(), {255, 0, 0, 255});  // opaque red
-    else src.insert(src.end(), {0, 0, 255, 0});          // transparent blue
+    if (x < 4)
+      src.insert(src.end(), {255, 0, 0, 255});  // opaque red
+    else
+      src.insert(src.end(), {0, 0, 255, 0});  // transparent blue
   }
   const auto out = ResamplePixels(src, 8, 1, 12, 1, true);
   for (std::size_t i = 0; i < out.size(); i += 4) {

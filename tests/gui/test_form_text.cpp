@@ -63,7 +63,8 @@ end)");
 
 TEST(FormText, NestsObjectsInOrder) {
   const mq::FormObject o = mq::ParseFormText(
-      "object f: TForm\n object a: TLabel\n  Caption = 'x'\n end\n object b: TPanel\n  object c: TImage\n  end\n end\nend\n");
+      "object f: TForm\n object a: TLabel\n  Caption = 'x'\n end\n object b: TPanel\n  object c: "
+      "TImage\n  end\n end\nend\n");
   ASSERT_EQ(o.children.size(), 2u);
   EXPECT_EQ(o.children[0].name, "a");
   EXPECT_EQ(o.children[0].line, 2);

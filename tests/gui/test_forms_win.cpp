@@ -120,14 +120,21 @@ TEST(Forms, BadDescriptionsSayWhatAndWhere) {
     const char* message;
     int line;
   } cases[] = {
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    Colour = 5\n  end\nend", "Error reading lblTitle.Colour: Property Colour does not exist", 3},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    Colour = 5\n  end\nend",
+       "Error reading lblTitle.Colour: Property Colour does not exist", 3},
       {"object f: TfrSample\n  object x: TNoSuchClass\n  end\nend", "Class TNoSuchClass not found", 2},
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    OnClick = Missing\n  end\nend", "Handler 'Missing' is not declared", 3},
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    OnClick = lblTitleMouseMove\n  end\nend", "does not fit the event", 3},
-      {"object f: TfrSample\n  object lblTitle: TTimer\n  end\nend", "Field lblTitle does not fit class TTimer", 2},
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    Left = 'x'\n  end\nend", "Integer expected", 3},
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    Cursor = crBanana\n  end\nend", "Invalid property value 'crBanana'", 3},
-      {"object f: TfrSample\n  object lblTitle: TLabel\n    Anchors = [akLeft, akMiddle]\n  end\nend", "Invalid set member 'akMiddle'", 3},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    OnClick = Missing\n  end\nend",
+       "Handler 'Missing' is not declared", 3},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    OnClick = lblTitleMouseMove\n  end\nend",
+       "does not fit the event", 3},
+      {"object f: TfrSample\n  object lblTitle: TTimer\n  end\nend",
+       "Field lblTitle does not fit class TTimer", 2},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    Left = 'x'\n  end\nend", "Integer expected",
+       3},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    Cursor = crBanana\n  end\nend",
+       "Invalid property value 'crBanana'", 3},
+      {"object f: TfrSample\n  object lblTitle: TLabel\n    Anchors = [akLeft, akMiddle]\n  end\nend",
+       "Invalid set member 'akMiddle'", 3},
       {"object f: TfrSample\n  Color = clPlaid\nend", "Invalid colour", 2},
   };
   for (const Case& c : cases) {

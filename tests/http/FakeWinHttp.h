@@ -44,8 +44,8 @@ class FakeWinHttp : public TALWinHttpApi {
 
   TALInternetHandle Open(const wchar_t* agent, std::uint32_t accessType, const wchar_t* proxyName,
                          const wchar_t* proxyBypass, std::uint32_t flags) override {
-    std::string line = "Open(" + Q(agent) + ", " + std::to_string(accessType) + ", " +
-                       Q(proxyName) + ", " + Q(proxyBypass) + ", " + std::to_string(flags) + ")";
+    std::string line = "Open(" + Q(agent) + ", " + std::to_string(accessType) + ", " + Q(proxyName) +
+                       ", " + Q(proxyBypass) + ", " + std::to_string(flags) + ")";
     return NewHandle("Open", line, "session");
   }
 
@@ -59,15 +59,14 @@ class FakeWinHttp : public TALWinHttpApi {
 
   TALInternetHandle Connect(TALInternetHandle session, const wchar_t* host,
                             std::uint16_t port) override {
-    return NewHandle("Connect", "Connect(" + Name(session) + ", " + Q(host) + ", " +
-                                    std::to_string(port) + ")",
+    return NewHandle("Connect",
+                     "Connect(" + Name(session) + ", " + Q(host) + ", " + std::to_string(port) + ")",
                      "connection");
   }
 
-  TALInternetHandle OpenRequest(TALInternetHandle connection, const wchar_t* verb,
-                                const wchar_t* path, const wchar_t* version,
-                                const wchar_t* referrer, const wchar_t* const* acceptTypes,
-                                std::uint32_t flags) override {
+  TALInternetHandle OpenRequest(TALInternetHandle connection, const wchar_t* verb, const wchar_t* path,
+                                const wchar_t* version, const wchar_t* referrer,
+                                const wchar_t* const* acceptTypes, std::uint32_t flags) override {
     std::string types = "[";
     for (const wchar_t* const* t = acceptTypes; t != nullptr && *t != nullptr; ++t) {
       if (types.size() > 1) types += ", ";
@@ -75,9 +74,9 @@ class FakeWinHttp : public TALWinHttpApi {
     }
     types += "]";
     dataIndex_ = 0;
-    return NewHandle("OpenRequest", "OpenRequest(" + Name(connection) + ", " + Q(verb) + ", " +
-                                        Q(path) + ", " + Q(version) + ", " + Q(referrer) + ", " +
-                                        types + ", " + Hex(flags) + ")",
+    return NewHandle("OpenRequest",
+                     "OpenRequest(" + Name(connection) + ", " + Q(verb) + ", " + Q(path) + ", " +
+                         Q(version) + ", " + Q(referrer) + ", " + types + ", " + Hex(flags) + ")",
                      "request");
   }
 
@@ -91,8 +90,8 @@ class FakeWinHttp : public TALWinHttpApi {
       std::memcpy(&v, buffer, sizeof v);
       value = std::to_string(v);
     }
-    return Record("SetOption", "SetOption(" + Name(handle) + ", " + Hex(option) + ", " + value +
-                                   ", " + std::to_string(length) + ")");
+    return Record("SetOption", "SetOption(" + Name(handle) + ", " + Hex(option) + ", " + value + ", " +
+                                   std::to_string(length) + ")");
   }
 
   bool AddRequestHeaders(TALInternetHandle request, const wchar_t* headers, std::uint32_t length,
@@ -106,11 +105,10 @@ class FakeWinHttp : public TALWinHttpApi {
                    std::uint32_t totalLength, std::uintptr_t context) override {
     lastContext = context;
     if (optional != nullptr) sentBody.append(static_cast<const char*>(optional), optionalLength);
-    const bool ok = Record("SendRequest", "SendRequest(" + Name(request) + ", " +
-                                              (optional != nullptr ? "body" : "none") + ", " +
-                                              std::to_string(optionalLength) + ", " +
-                                              std::to_string(totalLength) + ", " +
-                                              (context != 0 ? "client" : "0") + ")");
+    const bool ok = Record(
+        "SendRequest", "SendRequest(" + Name(request) + ", " + (optional != nullptr ? "body" : "none") +
+                           ", " + std::to_string(optionalLength) + ", " + std::to_string(totalLength) +
+                           ", " + (context != 0 ? "client" : "0") + ")");
     if (ok && callback != nullptr) {
       for (const auto& n : notifications_) {
         callback(request, n.context ? context : 0, n.status, const_cast<wchar_t*>(n.info.c_str()),
@@ -122,7 +120,8 @@ class FakeWinHttp : public TALWinHttpApi {
 
   bool WriteData(TALInternetHandle request, const void* buffer, std::uint32_t length,
                  std::uint32_t* written) override {
-    const bool ok = Record("WriteData", "WriteData(" + Name(request) + ", " + std::to_string(length) + ")");
+    const bool ok =
+        Record("WriteData", "WriteData(" + Name(request) + ", " + std::to_string(length) + ")");
     if (ok) {
       sentBody.append(static_cast<const char*>(buffer), length);
       writeSizes.push_back(length);
@@ -137,8 +136,8 @@ class FakeWinHttp : public TALWinHttpApi {
 
   bool QueryHeaders(TALInternetHandle request, std::uint32_t infoLevel, void* buffer,
                     std::uint32_t* length) override {
-    const std::string line = "QueryHeaders(" + Name(request) + ", " + Hex(infoLevel) + ", " +
-                             std::to_string(*length) + ")";
+    const std::string line =
+        "QueryHeaders(" + Name(request) + ", " + Hex(infoLevel) + ", " + std::to_string(*length) + ")";
     if (!Record("QueryHeaders", line)) return false;
     auto number = [&](const std::optional<std::uint32_t>& value) {
       if (!value) return Fail(12150);
@@ -158,11 +157,16 @@ class FakeWinHttp : public TALWinHttpApi {
       return true;
     };
     switch (infoLevel) {
-      case 0x20000013: return number(response.status);
-      case 0x20000005: return number(response.contentLength);
-      case 22: return text(response.rawHeaders);
-      case 20: return text(response.statusText);
-      default: return Fail(12150);
+      case 0x20000013:
+        return number(response.status);
+      case 0x20000005:
+        return number(response.contentLength);
+      case 22:
+        return text(response.rawHeaders);
+      case 20:
+        return text(response.statusText);
+      default:
+        return Fail(12150);
     }
   }
 
@@ -201,8 +205,8 @@ class FakeWinHttp : public TALWinHttpApi {
     parts.Scheme = scheme == "http" ? 1 : 2;
     const size_t hostStart = sep + 3;
     const size_t slash = text.find('/', hostStart);
-    std::string hostPort = text.substr(hostStart, slash == std::string::npos ? std::string::npos
-                                                                             : slash - hostStart);
+    std::string hostPort =
+        text.substr(hostStart, slash == std::string::npos ? std::string::npos : slash - hostStart);
     parts.Path = slash == std::string::npos ? L"" : ToWide(text.substr(slash));
     const size_t colon = hostPort.find(':');
     parts.Port = static_cast<std::uint16_t>(parts.Scheme == 1 ? 80 : 443);
@@ -262,9 +266,7 @@ class FakeWinHttp : public TALWinHttpApi {
     bool context;
   };
 
-  static std::string Q(const wchar_t* s) {
-    return s == nullptr ? "null" : "\"" + FromWide(s) + "\"";
-  }
+  static std::string Q(const wchar_t* s) { return s == nullptr ? "null" : "\"" + FromWide(s) + "\""; }
   static std::string Q(const std::wstring& s) { return "\"" + FromWide(s) + "\""; }
   static std::string Hex(std::uint32_t v) {
     char text[16];

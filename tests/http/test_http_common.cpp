@@ -23,14 +23,44 @@ struct ChangeLog {
 };
 
 // The header names in composition order, written out independently of the code's table.
-const char* const kExpectedHeaderNames[38] = {
-    "Accept", "Accept-Charset", "Accept-Encoding", "Accept-Language", "Allow", "Authorization",
-    "Cache-Control", "Connection", "Content-Encoding", "Content-Language", "Content-Length",
-    "Content-Location", "Content-MD5", "Content-Range", "Content-Type", "Date", "Expect",
-    "Expires", "From", "Host", "If-Match", "If-Modified-Since", "If-None-Match", "If-Range",
-    "If-Unmodified-Since", "Last-Modified", "Max-Forwards", "Pragma", "Proxy-Authorization",
-    "Range", "Referer", "TE", "Trailer", "Transfer-Encoding", "Upgrade", "User-Agent", "Via",
-    "Warning"};
+const char* const kExpectedHeaderNames[38] = {"Accept",
+                                              "Accept-Charset",
+                                              "Accept-Encoding",
+                                              "Accept-Language",
+                                              "Allow",
+                                              "Authorization",
+                                              "Cache-Control",
+                                              "Connection",
+                                              "Content-Encoding",
+                                              "Content-Language",
+                                              "Content-Length",
+                                              "Content-Location",
+                                              "Content-MD5",
+                                              "Content-Range",
+                                              "Content-Type",
+                                              "Date",
+                                              "Expect",
+                                              "Expires",
+                                              "From",
+                                              "Host",
+                                              "If-Match",
+                                              "If-Modified-Since",
+                                              "If-None-Match",
+                                              "If-Range",
+                                              "If-Unmodified-Since",
+                                              "Last-Modified",
+                                              "Max-Forwards",
+                                              "Pragma",
+                                              "Proxy-Authorization",
+                                              "Range",
+                                              "Referer",
+                                              "TE",
+                                              "Trailer",
+                                              "Transfer-Encoding",
+                                              "Upgrade",
+                                              "User-Agent",
+                                              "Via",
+                                              "Warning"};
 
 TEST(RequestHeader, FreshHeaderHoldsOnlyAcceptAndReportedNothing) {
   TALHTTPRequestHeader header;
@@ -196,8 +226,7 @@ TEST(Cookie, CookieTextCases) {
       {"a", "b", "", "", -0.5, false, "a=b; expires=Sat, 30-Dec-1899 12:00:00 GMT"},
       // A time that rounds to the next midnight carries into the next day.
       {"a", "b", "", "", 44356.9999999999, false, "a=b; expires=Thu, 10-Jun-2021 00:00:00 GMT"},
-      {"a", "b", "", "", 2.0 + 1.0 / 86400 * 3661, false,
-       "a=b; expires=Mon, 01-Jan-1900 01:01:01 GMT"},
+      {"a", "b", "", "", 2.0 + 1.0 / 86400 * 3661, false, "a=b; expires=Mon, 01-Jan-1900 01:01:01 GMT"},
   };
   for (const Case& c : cases) {
     TALHTTPRequestCookie cookie;
@@ -236,7 +265,8 @@ TEST(Cookie, EncodeCookiePartKeepsTheSafeSetAndEscapesTheRest) {
   const std::string safe = "!$'()*-.@_";
   for (int b = 0; b < 256; ++b) {
     const std::string one(1, static_cast<char>(b));
-    const bool kept = (b < 128 && std::isalnum(b) != 0) || safe.find(static_cast<char>(b)) != std::string::npos;
+    const bool kept =
+        (b < 128 && std::isalnum(b) != 0) || safe.find(static_cast<char>(b)) != std::string::npos;
     char escaped[4];
     std::snprintf(escaped, sizeof escaped, "%%%02x", b);
     const std::string expected = b == ' ' ? "+" : kept ? one : escaped;
@@ -304,9 +334,9 @@ TEST(ResponseHeader, TypicalBlockFillsFieldsStatusAndOthers) {
   EXPECT_EQ(h.ETag(), "\"abc\"");
   EXPECT_EQ(h.WWWAuthenticate(), "Basic");
   EXPECT_EQ(h.Server(), "");
-  EXPECT_EQ(h.OtherHeaders(), (std::vector<std::string>{"HTTP/1.1 404 Not Found Here",
-                                                        "Set-Cookie: id=1", "X-Custom: yes",
-                                                        "Content-Type: second"}));
+  EXPECT_EQ(h.OtherHeaders(),
+            (std::vector<std::string>{"HTTP/1.1 404 Not Found Here", "Set-Cookie: id=1", "X-Custom: yes",
+                                      "Content-Type: second"}));
   EXPECT_TRUE(h.CookieValues().empty());
   EXPECT_EQ(h.RawHeaderLines(), raw);
 }

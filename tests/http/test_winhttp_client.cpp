@@ -147,14 +147,30 @@ TEST(WinHttpClient, WhichChangesDropTheConnection) {
       {"proxy port", [](auto& c) { c.ProxyParams().SetProxyPort(1); }, true},
       {"proxy user name", [](auto& c) { c.ProxyParams().SetProxyUserName("u"); }, false},
       {"proxy password", [](auto& c) { c.ProxyParams().SetProxyPassword("p"); }, false},
-      {"proxy assign", [](auto& c) { TALHTTPClientProxyParams p; p.SetProxyServer("x"); c.ProxyParams().Assign(p); }, false},
+      {"proxy assign",
+       [](auto& c) {
+         TALHTTPClientProxyParams p;
+         p.SetProxyServer("x");
+         c.ProxyParams().Assign(p);
+       },
+       false},
       {"user agent", [](auto& c) { c.RequestHeader().SetUserAgent("other"); }, true},
       {"same user agent", [](auto& c) { c.RequestHeader().SetUserAgent(kAgent); }, false},
       {"accept", [](auto& c) { c.RequestHeader().SetAccept("*/*"); }, false},
       {"referer", [](auto& c) { c.RequestHeader().SetReferer("r"); }, false},
       {"header clear", [](auto& c) { c.RequestHeader().Clear(); }, true},
-      {"header assign", [](auto& c) { TALHTTPRequestHeader h; c.RequestHeader().Assign(h); }, true},
-      {"timeouts", [](auto& c) { c.SetReceiveTimeout(5); c.SetConnectTimeout(5); }, false},
+      {"header assign",
+       [](auto& c) {
+         TALHTTPRequestHeader h;
+         c.RequestHeader().Assign(h);
+       },
+       true},
+      {"timeouts",
+       [](auto& c) {
+         c.SetReceiveTimeout(5);
+         c.SetConnectTimeout(5);
+       },
+       false},
       {"upload buffer", [](auto& c) { c.SetUploadBufferSize(10); }, false},
   };
   for (const Case& c : cases) {
@@ -220,7 +236,9 @@ TEST(WinHttpClient, TimeoutsAreSetOnlyAboveZero) {
       {-5, -1, 0, {}},
       {1, 0, 0, {"SetOption(request3, 0x3, 1, 4)"}},
       {0, 0, 500, {"SetOption(request3, 0x6, 500, 4)"}},
-      {1000, 2000, 3000,
+      {1000,
+       2000,
+       3000,
        {"SetOption(request3, 0x3, 1000, 4)", "SetOption(request3, 0x5, 2000, 4)",
         "SetOption(request3, 0x6, 3000, 4)"}},
   };
@@ -274,9 +292,8 @@ TEST(WinHttpClient, ProxyCredentialsAndDisabledFeaturesInThisOrder) {
   client.Get("http://host/");
   EXPECT_EQ(api.CallsStartingWith("SetOption"),
             (Calls{"SetOption(request3, 0x6, 7, 4)", "SetOption(request3, 0x1002, \"user\", 4)",
-                   "SetOption(request3, 0x1003, \"secret\", 6)",
-                   "SetOption(request3, 0x3F, 8, 4)", "SetOption(request3, 0x3F, 1, 4)",
-                   "SetOption(request3, 0x3F, 2, 4)"}));
+                   "SetOption(request3, 0x1003, \"secret\", 6)", "SetOption(request3, 0x3F, 8, 4)",
+                   "SetOption(request3, 0x3F, 1, 4)", "SetOption(request3, 0x3F, 2, 4)"}));
 }
 
 TEST(WinHttpClient, DisabledFeaturesFollowTheOptions) {
@@ -366,8 +383,8 @@ TEST(WinHttpClient, BodyUpToTheBufferSizeGoesInTheSendCall) {
     client.PerformRequest(&data, out, nullptr);
     const std::string n = std::to_string(size);
     EXPECT_EQ(api.CallsStartingWith("SendRequest"),
-              Calls{"SendRequest(request3, " + std::string(size ? "body" : "none") + ", " + n +
-                    ", " + n + ", client)"});
+              Calls{"SendRequest(request3, " + std::string(size ? "body" : "none") + ", " + n + ", " +
+                    n + ", client)"});
     EXPECT_TRUE(api.CallsStartingWith("WriteData").empty());
     EXPECT_EQ(api.sentBody, body);
     EXPECT_EQ(progressCalls, 0);
@@ -378,7 +395,9 @@ TEST(WinHttpClient, OneByteMoreThanTheBufferTakesTheChunkedPath) {
   FakeWinHttp api;
   TALWinHttpClient client(api);
   std::vector<std::pair<int, int>> progress;
-  client.OnUploadProgress = [&](TALHTTPClient&, int sent, int total) { progress.emplace_back(sent, total); };
+  client.OnUploadProgress = [&](TALHTTPClient&, int sent, int total) {
+    progress.emplace_back(sent, total);
+  };
   std::string body(32769, 'x');
   body.back() = 'y';
   std::istringstream data(body);
@@ -386,7 +405,8 @@ TEST(WinHttpClient, OneByteMoreThanTheBufferTakesTheChunkedPath) {
   client.SetRequestMethod(HTTPrm_Post);
   std::ostringstream out;
   client.PerformRequest(&data, out, nullptr);
-  EXPECT_EQ(api.CallsStartingWith("SendRequest"), Calls{"SendRequest(request3, none, 0, 32769, client)"});
+  EXPECT_EQ(api.CallsStartingWith("SendRequest"),
+            Calls{"SendRequest(request3, none, 0, 32769, client)"});
   EXPECT_EQ(api.writeSizes, (std::vector<std::uint32_t>{32768, 1}));
   EXPECT_EQ(api.sentBody, body);
   EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{32768, 32769}, {32769, 32769}}));
@@ -449,9 +469,8 @@ TEST(WinHttpClient, ChunkThatReadsNothingRaisesAfterTheResponseIsReceived) {
             "Invalid HTTP Request: Length is 0");
   EXPECT_EQ(api.writeSizes, std::vector<std::uint32_t>{4});
   const Calls tail(api.calls.end() - 5, api.calls.end());
-  EXPECT_EQ(tail, (Calls{"WriteData(request3, 4)", "ReceiveResponse(request3)",
-                         "CloseHandle(request3)", "CloseHandle(connection2)",
-                         "CloseHandle(session1)"}));
+  EXPECT_EQ(tail, (Calls{"WriteData(request3, 4)", "ReceiveResponse(request3)", "CloseHandle(request3)",
+                         "CloseHandle(connection2)", "CloseHandle(session1)"}));
   EXPECT_FALSE(client.Connected());
 }
 
@@ -461,11 +480,16 @@ TEST(WinHttpClient, StatusesFromThreeHundredRaiseWithTheCodeAndReconnectNext) {
     const char* text;
     bool raises;
   } cases[] = {
-      {100, "Continue", false},  {200, "OK", false},
-      {204, "No Content", false}, {299, "Whatever", false},
-      {300, "Multiple Choices", true}, {302, "Found", true},
-      {304, "Not Modified", true}, {404, "Not Found", true},
-      {500, "Internal Server Error", true}, {4000000000u, "Huge", true},
+      {100, "Continue", false},
+      {200, "OK", false},
+      {204, "No Content", false},
+      {299, "Whatever", false},
+      {300, "Multiple Choices", true},
+      {302, "Found", true},
+      {304, "Not Modified", true},
+      {404, "Not Found", true},
+      {500, "Internal Server Error", true},
+      {4000000000u, "Huge", true},
   };
   for (const Case& c : cases) {
     FakeWinHttp api;
@@ -610,8 +634,10 @@ TEST(WinHttpClient, EveryFailingStepCleansUpAndTheNextRequestStartsFresh) {
       {"OpenRequest", {"CloseHandle(connection2)", "CloseHandle(session1)"}},
       {"SetOption", {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
       {"SendRequest", {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
-      {"ReceiveResponse", {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
-      {"QueryDataAvailable", {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
+      {"ReceiveResponse",
+       {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
+      {"QueryDataAvailable",
+       {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
       {"ReadData", {"CloseHandle(request3)", "CloseHandle(connection2)", "CloseHandle(session1)"}},
   };
   for (const Case& c : cases) {
@@ -630,7 +656,8 @@ TEST(WinHttpClient, EveryFailingStepCleansUpAndTheNextRequestStartsFresh) {
     for (size_t i = 0; i < api.calls.size(); ++i) {
       if (api.calls[i].rfind(c.call, 0) == 0) failing = i;
     }
-    EXPECT_EQ(Calls(api.calls.begin() + static_cast<std::ptrdiff_t>(failing) + 1, api.calls.end()), c.cleanup)
+    EXPECT_EQ(Calls(api.calls.begin() + static_cast<std::ptrdiff_t>(failing) + 1, api.calls.end()),
+              c.cleanup)
         << c.call;
     EXPECT_EQ(client.Get("http://h/"), "data") << c.call;
   }

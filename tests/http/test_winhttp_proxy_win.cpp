@@ -19,9 +19,7 @@ using test::Escape;
 using test::LoopbackServer;
 
 LoopbackServer::Handler Serve(std::string body) {
-  return [body](const LoopbackServer::Request&) {
-    return LoopbackServer::Reply{200, "OK", {}, body};
-  };
+  return [body](const LoopbackServer::Request&) { return LoopbackServer::Reply{200, "OK", {}, body}; };
 }
 
 std::string ReadLog() {

@@ -87,7 +87,8 @@ TEST(WinHttpLoopback, BodiesArriveUnchanged) {
     std::string body;
   } cases[] = {
       {"empty", ""},
-      {"zero bytes and bytes from 128 up", std::string("\0\x80\xFF\0\xC3\xA9 ok\0", 10) + Pattern(70000)},
+      {"zero bytes and bytes from 128 up",
+       std::string("\0\x80\xFF\0\xC3\xA9 ok\0", 10) + Pattern(70000)},
       {"20 MB", Pattern(20 * 1024 * 1024)},
   };
   for (const Case& c : cases) {
@@ -103,8 +104,9 @@ TEST(WinHttpLoopback, BodiesArriveUnchanged) {
     };
     const auto start = std::chrono::steady_clock::now();
     const std::string body = client.Get(server.Url("/body"));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - start).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
     EXPECT_EQ(body.size(), c.body.size()) << c.what;
     EXPECT_TRUE(body == c.body) << c.what;
     if (c.body.empty()) {
@@ -114,15 +116,17 @@ TEST(WinHttpLoopback, BodiesArriveUnchanged) {
       EXPECT_EQ(lastRead, static_cast<int>(c.body.size())) << c.what;
       EXPECT_EQ(lastTotal, static_cast<int>(c.body.size())) << c.what;
     }
-    std::cout << c.what << ": " << body.size() << " bytes in " << progressCalls
-              << " reads, " << ms << " ms\n";
+    std::cout << c.what << ": " << body.size() << " bytes in " << progressCalls << " reads, " << ms
+              << " ms\n";
   }
 }
 
 TEST(WinHttpLoopback, ResponseHeaderTargetHoldsWhatTheServerSent) {
   LoopbackServer server([](const LoopbackServer::Request&) {
-    return Reply{200, "Fine", {"Content-Type: text/xml; charset=utf-8", "Server: loopback",
-                               "X-Extra: 1"}, "<x/>"};
+    return Reply{200,
+                 "Fine",
+                 {"Content-Type: text/xml; charset=utf-8", "Server: loopback", "X-Extra: 1"},
+                 "<x/>"};
   });
   TALWinHttpClient client;
   TALHTTPResponseHeader header;
@@ -248,7 +252,9 @@ TEST(WinHttpLoopback, PostAtAndJustAboveTheUploadBufferSize) {
 class WindowsReceiveTimeout final : public TALWinHttpApi {
  public:
   TALInternetHandle Open(const wchar_t* a, std::uint32_t t, const wchar_t* p, const wchar_t* b,
-                         std::uint32_t f) override { return real_.Open(a, t, p, b, f); }
+                         std::uint32_t f) override {
+    return real_.Open(a, t, p, b, f);
+  }
   void SetStatusCallback(TALInternetHandle h, TALWinHttpStatusCallback c, std::uint32_t f) override {
     real_.SetStatusCallback(h, c, f);
   }
@@ -267,11 +273,14 @@ class WindowsReceiveTimeout final : public TALWinHttpApi {
     }
     return real_.SetOption(h, option, buffer, length);
   }
-  bool AddRequestHeaders(TALInternetHandle r, const wchar_t* h, std::uint32_t l, std::uint32_t m) override {
+  bool AddRequestHeaders(TALInternetHandle r, const wchar_t* h, std::uint32_t l,
+                         std::uint32_t m) override {
     return real_.AddRequestHeaders(r, h, l, m);
   }
   bool SendRequest(TALInternetHandle r, const void* o, std::uint32_t ol, std::uint32_t t,
-                   std::uintptr_t c) override { return real_.SendRequest(r, o, ol, t, c); }
+                   std::uintptr_t c) override {
+    return real_.SendRequest(r, o, ol, t, c);
+  }
   bool WriteData(TALInternetHandle r, const void* b, std::uint32_t l, std::uint32_t* w) override {
     return real_.WriteData(r, b, l, w);
   }
@@ -307,8 +316,9 @@ TEST(WinHttpLoopback, SilentServerTimesOutAndTheClientStaysUsable) {
   const std::string url = silent.Url("/never");
   const auto start = std::chrono::steady_clock::now();
   const Failure f = Fail([&] { client.Get(url); });
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - start).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+          .count();
   // Windows fails with ERROR_WINHTTP_TIMEOUT; Wine 8 passes on the socket's WSAETIMEDOUT.
   EXPECT_TRUE(f.message == ExpectedErrorText(ERROR_WINHTTP_TIMEOUT) + " - URL:" + url ||
               f.message == ExpectedErrorText(WSAETIMEDOUT) + " - URL:" + url)
@@ -357,8 +367,9 @@ TEST(WinHttpLoopback, TotalTimeoutEndsADownloadThatDrips) {
     const auto start = std::chrono::steady_clock::now();
     std::string got;
     const Failure f = Fail([&] { got = client.Get(url); });
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - start).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
     std::cout << c.name << ": " << ms << " ms, " << f.message << "\n";
     if (c.completes) {
       EXPECT_EQ(got, body);
@@ -457,7 +468,8 @@ TEST(Httpget, WritesTheBodyByteForByteAndReportsFailures) {
   const std::string body = std::string("\0\r\n\x1A\x80\xFF", 6) + Pattern(100000);
   LoopbackServer server([&](const LoopbackServer::Request& r) {
     if (r.target == "/missing") return Reply{404, "Not Found", {}, "no such feed"};
-    if (r.method == "POST") return Reply{200, "OK", {}, "got " + std::to_string(r.body.size()) + ":" + r.body};
+    if (r.method == "POST")
+      return Reply{200, "OK", {}, "got " + std::to_string(r.body.size()) + ":" + r.body};
     return Reply{200, "OK", {}, body};
   });
 
@@ -481,8 +493,8 @@ TEST(Httpget, WritesTheBodyByteForByteAndReportsFailures) {
     std::fwrite(postBody.data(), 1, postBody.size(), f);
     std::fclose(f);
   }
-  ProcessResult posted = RunHttpget(L"--method POST --data \"" + dataFile + L"\" --receive-timeout 5000 " +
-                                    ToWide(server.Url("/post")));
+  ProcessResult posted = RunHttpget(L"--method POST --data \"" + dataFile +
+                                    L"\" --receive-timeout 5000 " + ToWide(server.Url("/post")));
   DeleteFileW(dataFile.c_str());
   EXPECT_EQ(posted.exitCode, 0u) << posted.err;
   EXPECT_TRUE(posted.out == "got " + std::to_string(postBody.size()) + ":" + postBody);

@@ -14,7 +14,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes ReadFile(const std::string& name) { return mq::test::ReadSourceFile<Bytes>("tests/image/data/" + name); }
+Bytes ReadFile(const std::string& name) {
+  return mq::test::ReadSourceFile<Bytes>("tests/image/data/" + name);
+}
 
 struct Picture {
   const char* name;
@@ -25,21 +27,43 @@ struct Picture {
 };
 
 const Picture kPictures[] = {
-    {"grey1", 1, 0, false},           {"grey2", 2, 0, false},          {"grey4", 4, 0, false},
-    {"grey8", 8, 0, false},           {"grey16", 16, 0, false},        {"greyalpha8", 8, 4, false},
-    {"greyalpha16", 16, 4, false},    {"rgb8", 8, 2, false},           {"rgb16", 16, 2, false},
-    {"rgba8", 8, 6, false},           {"rgba16", 16, 6, false},        {"palette1", 1, 3, false},
-    {"palette2", 2, 3, false},        {"palette4", 4, 3, false},       {"palette8", 8, 3, false},
-    {"palettealpha", 8, 3, false},    {"greykey", 8, 0, false},        {"rgbkey", 8, 2, false},
-    {"grey1_interlaced", 1, 0, true}, {"grey2_interlaced", 2, 0, true}, {"grey4_interlaced", 4, 0, true},
-    {"grey8_interlaced", 8, 0, true}, {"grey16_interlaced", 16, 0, true},
-    {"greyalpha8_interlaced", 8, 4, true}, {"greyalpha16_interlaced", 16, 4, true},
-    {"rgb8_interlaced", 8, 2, true},  {"rgb16_interlaced", 16, 2, true},
-    {"rgba8_interlaced", 8, 6, true}, {"rgba16_interlaced", 16, 6, true},
-    {"palette1_interlaced", 1, 3, true}, {"palette2_interlaced", 2, 3, true},
-    {"palette4_interlaced", 4, 3, true}, {"palette8_interlaced", 8, 3, true},
+    {"grey1", 1, 0, false},
+    {"grey2", 2, 0, false},
+    {"grey4", 4, 0, false},
+    {"grey8", 8, 0, false},
+    {"grey16", 16, 0, false},
+    {"greyalpha8", 8, 4, false},
+    {"greyalpha16", 16, 4, false},
+    {"rgb8", 8, 2, false},
+    {"rgb16", 16, 2, false},
+    {"rgba8", 8, 6, false},
+    {"rgba16", 16, 6, false},
+    {"palette1", 1, 3, false},
+    {"palette2", 2, 3, false},
+    {"palette4", 4, 3, false},
+    {"palette8", 8, 3, false},
+    {"palettealpha", 8, 3, false},
+    {"greykey", 8, 0, false},
+    {"rgbkey", 8, 2, false},
+    {"grey1_interlaced", 1, 0, true},
+    {"grey2_interlaced", 2, 0, true},
+    {"grey4_interlaced", 4, 0, true},
+    {"grey8_interlaced", 8, 0, true},
+    {"grey16_interlaced", 16, 0, true},
+    {"greyalpha8_interlaced", 8, 4, true},
+    {"greyalpha16_interlaced", 16, 4, true},
+    {"rgb8_interlaced", 8, 2, true},
+    {"rgb16_interlaced", 16, 2, true},
+    {"rgba8_interlaced", 8, 6, true},
+    {"rgba16_interlaced", 16, 6, true},
+    {"palette1_interlaced", 1, 3, true},
+    {"palette2_interlaced", 2, 3, true},
+    {"palette4_interlaced", 4, 3, true},
+    {"palette8_interlaced", 8, 3, true},
     {"palettealpha_interlaced", 8, 3, true},
-    {"tiny_1x1", 8, 2, true, 1, 1},   {"tiny_2x3", 8, 2, true, 2, 3},  {"tiny_5x1", 8, 2, true, 5, 1},
+    {"tiny_1x1", 8, 2, true, 1, 1},
+    {"tiny_2x3", 8, 2, true, 2, 3},
+    {"tiny_5x1", 8, 2, true, 5, 1},
     {"tiny_9x9", 8, 2, true, 9, 9},
 };
 
@@ -150,7 +174,11 @@ TEST(PngDecode, BuiltPictureWithEachFilterDecodes) {
     Bytes enc(6);
     for (int i = 0; i < 6; ++i) {
       int left = i >= 3 ? row2[i - 3] : 0, up = row1[i], ul = i >= 3 ? row1[i - 3] : 0;
-      int pred = filter == 0 ? 0 : filter == 1 ? left : filter == 2 ? up : filter == 3 ? (left + up) / 2 : paeth(left, up, ul);
+      int pred = filter == 0   ? 0
+                 : filter == 1 ? left
+                 : filter == 2 ? up
+                 : filter == 3 ? (left + up) / 2
+                               : paeth(left, up, ul);
       enc[i] = std::uint8_t(row2[i] - pred);
     }
     Built b;

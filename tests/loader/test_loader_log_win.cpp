@@ -51,7 +51,8 @@ std::vector<std::string> Events(const fs::path& file) {
   return events;
 }
 
-bool Has(const std::vector<std::string>& events, const std::string& start, const std::string& part = "") {
+bool Has(const std::vector<std::string>& events, const std::string& start,
+         const std::string& part = "") {
   for (const std::string& e : events)
     if (e.starts_with(start) && e.find(part) != std::string::npos) return true;
   return false;
@@ -65,7 +66,8 @@ TEST(DiagnosticsLog, LogOneInTheSettingsRecordsRealDownloads) {
   }
   LoopbackServer server([](const LoopbackServer::Request& r) {
     if (r.target == "/404") return Reply{404, "Not Found", {}, ""};
-    if (r.target == "/broken") return Reply{200, "OK", {}, test::Rss("<title>B</title><item><title>x</item>")};
+    if (r.target == "/broken")
+      return Reply{200, "OK", {}, test::Rss("<title>B</title><item><title>x</item>")};
     return Reply{200, "OK", {}, test::Rss("<title>T</title>" + test::Item("one") + test::Item("two"))};
   });
 
@@ -85,7 +87,8 @@ TEST(DiagnosticsLog, LogOneInTheSettingsRecordsRealDownloads) {
 
   test::TRecordingReporter reporter;
   TRSSHandler handler(&reporter);
-  for (const std::string& url : {server.Url("/feed.xml"), server.Url("/404"), refused, server.Url("/broken")}) {
+  for (const std::string& url :
+       {server.Url("/feed.xml"), server.Url("/404"), refused, server.Url("/broken")}) {
     handler.SetUrl(url);
     ASSERT_TRUE(Load(handler)) << url;
   }
@@ -105,7 +108,8 @@ TEST(DiagnosticsLog, LogOneInTheSettingsRecordsRealDownloads) {
   EXPECT_TRUE(Has(events, "download: failed " + refused + ": status 0, 0 bytes, ",
                   "A connection with the server could not be established"));
   EXPECT_TRUE(Has(events, "feed: load failed " + server.Url("/broken") + ": "));
-  EXPECT_TRUE(Has(events, "settings: state (Url=" + server.Url("/broken") + ") written to " + config.string()));
+  EXPECT_TRUE(
+      Has(events, "settings: state (Url=" + server.Url("/broken") + ") written to " + config.string()));
   fs::remove_all(dir);
 }
 

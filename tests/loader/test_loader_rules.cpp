@@ -71,7 +71,8 @@ TEST(LoaderProxyRule, NamedProxyReachesThePlatformOpenCall) {
   ApplyLoaderProxy(client, LoaderProxyFromSettings(true, "proxy.example:8080"));
   FetchFeedText(client, "http://feeds.example/rss.xml");
   EXPECT_EQ(FirstCall(api, "Open("),
-            "Open(\"Mozilla/3.0 (compatible; TALWinHttpClient)\", 3, \"proxy.example:8080\", \"<local>\", 0) -> session1");
+            "Open(\"Mozilla/3.0 (compatible; TALWinHttpClient)\", 3, \"proxy.example:8080\", "
+            "\"<local>\", 0) -> session1");
 }
 
 TEST(LoaderProxyRule, NoProxyLeavesTheClientDirect) {
@@ -81,19 +82,19 @@ TEST(LoaderProxyRule, NoProxyLeavesTheClientDirect) {
   ApplyLoaderProxy(client, LoaderProxyFromSettings(std::nullopt, ""));
   EXPECT_EQ(client.AccessType(), wHttpAt_NO_PROXY);
   FetchFeedText(client, "http://feeds.example/rss.xml");
-  EXPECT_EQ(FirstCall(api, "Open("), "Open(\"Mozilla/3.0 (compatible; TALWinHttpClient)\", 1, null, null, 0) -> session1");
+  EXPECT_EQ(FirstCall(api, "Open("),
+            "Open(\"Mozilla/3.0 (compatible; TALWinHttpClient)\", 1, null, null, 0) -> session1");
 }
 
 int CountCalls(const FakeWinHttp& api, const std::string& prefix) {
-  return static_cast<int>(std::count_if(api.calls.begin(), api.calls.end(), [&](const std::string& c) {
-    return c.rfind(prefix, 0) == 0;
-  }));
+  return static_cast<int>(std::count_if(api.calls.begin(), api.calls.end(),
+                                        [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
 TEST(LoaderDownload, SizeLimit) {
   struct Case {
     const char* name;
-    std::size_t chunks;     // of the chunk size below
+    std::size_t chunks;  // of the chunk size below
     std::size_t limit;
     bool loaded;
     int readsAtMost;
@@ -110,7 +111,8 @@ TEST(LoaderDownload, SizeLimit) {
     FakeWinHttp api;
     const std::string feed = test::Rss("<title>T</title>" + test::Item("one"));
     std::string body = feed + std::string(c.chunks * kChunk - feed.size(), ' ');
-    for (std::size_t i = 0; i < c.chunks; ++i) api.response.chunks.push_back(body.substr(i * kChunk, kChunk));
+    for (std::size_t i = 0; i < c.chunks; ++i)
+      api.response.chunks.push_back(body.substr(i * kChunk, kChunk));
     TALWinHttpClient client(api);
     const std::string text = FetchFeedText(client, "http://feeds.example/rss.xml", c.limit);
     EXPECT_EQ(!text.empty(), c.loaded);
@@ -128,8 +130,8 @@ TEST(LoaderDownload, SizeLimit) {
 TEST(LoaderDownload, FailuresGiveAnEmptyTextAndKeepTheirCause) {
   struct Case {
     const char* name;
-    int status;               // served; 0: no answer
-    int failCode;             // a platform call that fails with this code; 0: none
+    int status;    // served; 0: no answer
+    int failCode;  // a platform call that fails with this code; 0: none
     const char* url;
     int keptStatus;
     const char* causeHas;
@@ -201,15 +203,17 @@ TEST(LoaderDownload, TheLogTellsWhatHappened) {
   EXPECT_TRUE(events[4].starts_with("feed: load failed http://a.example/rss: ")) << events[4];
   EXPECT_EQ(events[5], "proxy: none: direct connection");
   EXPECT_EQ(events[6], "download: start GET http://b.example/rss");
-  EXPECT_TRUE(events[7].starts_with("download: failed http://b.example/rss: status 0, 0 bytes, ")) << events[7];
+  EXPECT_TRUE(events[7].starts_with("download: failed http://b.example/rss: status 0, 0 bytes, "))
+      << events[7];
   EXPECT_NE(events[7].find("could not be established"), std::string::npos) << events[7];
 }
 
 TEST(LoaderDownload, BodyIsDecodedBeforeTheHandOver) {
   FakeWinHttp api;
   // "新闻" in GB2312, declared by the document.
-  api.response.chunks = {"<?xml version=\"1.0\" encoding=\"gb2312\"?><rss><channel><title>\xD0\xC2\xCE\xC5</title>"
-                         "</channel></rss>"};
+  api.response.chunks = {
+      "<?xml version=\"1.0\" encoding=\"gb2312\"?><rss><channel><title>\xD0\xC2\xCE\xC5</title>"
+      "</channel></rss>"};
   TALWinHttpClient client(api);
   const std::string text = FetchFeedText(client, "http://feeds.example/rss.xml");
   EXPECT_NE(text.find("<title>\xE6\x96\xB0\xE9\x97\xBB</title>"), std::string::npos) << text;
@@ -223,12 +227,14 @@ TEST(LoaderHandOver, OnlyForTheHandlersCurrentAddress) {
   ASSERT_EQ(handler.Items().Count(), 2);
 
   // A download of another address changes nothing.
-  EXPECT_FALSE(HandOverFeed(handler, "http://b.example/rss", test::Rss("<title>B</title>" + test::Item("b1"))));
+  EXPECT_FALSE(
+      HandOverFeed(handler, "http://b.example/rss", test::Rss("<title>B</title>" + test::Item("b1"))));
   EXPECT_EQ(handler.Items().Count(), 2);
   EXPECT_EQ(handler.Title(), "A");
 
   // The current address replaces the items.
-  EXPECT_TRUE(HandOverFeed(handler, "http://a.example/rss", test::Rss("<title>A2</title>" + test::Item("x"))));
+  EXPECT_TRUE(
+      HandOverFeed(handler, "http://a.example/rss", test::Rss("<title>A2</title>" + test::Item("x"))));
   EXPECT_EQ(handler.Items().Count(), 1);
   EXPECT_EQ(handler.CurrentIndex(), 0);
 

@@ -41,8 +41,9 @@ LoopbackServer::Handler Serve(std::string body) {
 bool PumpUntil(const std::function<bool()>& done, int ms = 20000) { return test::PumpUntil(done, ms); }
 
 // Starts a loader for the handler; `ended` is set by its end event on the main thread.
-void StartLoader(TRSSHandler& handler, std::atomic<int>& ended, std::vector<std::string>* order = nullptr,
-                 std::string tag = {}, int deadlineMs = kFeedDownloadDeadlineMs) {
+void StartLoader(TRSSHandler& handler, std::atomic<int>& ended,
+                 std::vector<std::string>* order = nullptr, std::string tag = {},
+                 int deadlineMs = kFeedDownloadDeadlineMs) {
   auto* loader = new TRssLoader(handler, deadlineMs);
   loader->OnTerminate = [&ended, order, tag](TObject*) {
     EXPECT_EQ(::GetCurrentThreadId(), Application().MainThreadId());
@@ -101,7 +102,8 @@ class InternetSettings {
   }
   void SetEnable(std::optional<DWORD> value) {
     if (value) {
-      ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+      ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value),
+                       sizeof(DWORD));
     } else {
       ::RegDeleteValueW(key_, L"ProxyEnable");
     }
@@ -177,7 +179,8 @@ TEST(LoaderProxy, InternetSettingsDecideTheRoute) {
     EXPECT_EQ(handler.Items().Count(), 2);
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].headers.find("tinyproxy") != std::string::npos, c.viaProxy) << requests[0].headers;
+    EXPECT_EQ(requests[0].headers.find("tinyproxy") != std::string::npos, c.viaProxy)
+        << requests[0].headers;
     EXPECT_TRUE(reporter.messages.empty());
   }
 }
@@ -221,7 +224,8 @@ TEST(LoaderProxy, ValuesOfAnotherTypeMeanNoProxy) {
 }
 
 TEST(LoaderProxy, MissingKeyMeansNoProxy) {
-  EXPECT_EQ(ReadInternetProxy(HKEY_CURRENT_USER, L"Software\\Marquelle Tests\\No Such Key"), TLoaderProxy{});
+  EXPECT_EQ(ReadInternetProxy(HKEY_CURRENT_USER, L"Software\\Marquelle Tests\\No Such Key"),
+            TLoaderProxy{});
 }
 
 TEST(Loader, EmptyAddressEndsWithoutADownload) {
@@ -244,7 +248,8 @@ TEST(Loader, FailedDownloadsEmptyTheFeedSilently) {
   LoopbackServer server([](const LoopbackServer::Request& r) {
     if (r.target == "/500") return Reply{500, "Internal Server Error", {}, Feed("Error page", 1)};
     if (r.target == "/404") return Reply{404, "Not Found", {}, ""};
-    if (r.target == "/html") return Reply{200, "OK", {"Content-Type: text/html"}, "<html><body>hi</body></html>"};
+    if (r.target == "/html")
+      return Reply{200, "OK", {"Content-Type: text/html"}, "<html><body>hi</body></html>"};
     return Reply{200, "OK", {}, ""};
   });
   struct Case {
@@ -278,10 +283,14 @@ TEST(Loader, FailedDownloadsEmptyTheFeedSilently) {
 TEST(Loader, AtomAndJsonFeedsLoadWithLinksResolvedAgainstTheirAddress) {
   LoopbackServer server([](const LoopbackServer::Request& r) {
     if (r.target == "/blog/feed.atom")
-      return Reply{200, "OK", {"Content-Type: application/atom+xml"},
+      return Reply{200,
+                   "OK",
+                   {"Content-Type: application/atom+xml"},
                    "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom over HTTP</title>"
                    "<entry><title>First entry</title><link href=\"posts/1\"/></entry></feed>"};
-    return Reply{200, "OK", {"Content-Type: application/feed+json"},
+    return Reply{200,
+                 "OK",
+                 {"Content-Type: application/feed+json"},
                  "{\"version\":\"https://jsonfeed.org/version/1.1\",\"title\":\"JSON over HTTP\","
                  "\"items\":[{\"content_text\":\"Untitled post\\nmore\",\"url\":\"/p/2\"}]}"};
   });
@@ -290,8 +299,10 @@ TEST(Loader, AtomAndJsonFeedsLoadWithLinksResolvedAgainstTheirAddress) {
     TFeedKind kind;
   };
   const Case cases[] = {
-      {server.Url("/blog/feed.atom"), "Atom over HTTP", "First entry", server.Url("/blog/posts/1"), TFeedKind::Atom},
-      {server.Url("/feed.json"), "JSON over HTTP", "Untitled post", server.Url("/p/2"), TFeedKind::JsonFeed},
+      {server.Url("/blog/feed.atom"), "Atom over HTTP", "First entry", server.Url("/blog/posts/1"),
+       TFeedKind::Atom},
+      {server.Url("/feed.json"), "JSON over HTTP", "Untitled post", server.Url("/p/2"),
+       TFeedKind::JsonFeed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
@@ -410,7 +421,8 @@ TEST(Loader, ADownloadPastItsDeadlineCountsAsFailed) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(RunLoader(handler, 400)) << "the end event did not come";
   const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+          .count();
   EXPECT_LT(ms, 3000) << "the whole feed takes " << feed.size() * 50 / 1000 << " s to drip";
   EXPECT_EQ(handler.Items().Count(), 0);
   EXPECT_TRUE(reporter.messages.empty());

@@ -81,17 +81,19 @@ TEST_F(MainWindowDpi, TheBarDocksAtTheScaledHeight) {
 struct DesignRect {
   const char* name;
   TControl* (*control)(TfrMain&);
-  int left, top;                 // where it ends up (-1: laid out from the title)
-  int spanLeft, spanTop;         // the description's left and top
-  int width, height;             // the description's size, -1 when sized to the caption
+  int left, top;          // where it ends up (-1: laid out from the title)
+  int spanLeft, spanTop;  // the description's left and top
+  int width, height;      // the description's size, -1 when sized to the caption
 };
 
 TEST_F(MainWindowDpi, ControlsTakeTheirDesignRectanglesScaled) {
   const DesignRect table[] = {
       {"imgStart", [](TfrMain& f) -> TControl* { return f.imgStart; }, 4, 2, 0, 0, 22, 22},
       {"lblTitle", [](TfrMain& f) -> TControl* { return f.lblTitle; }, 30, 5, 30, 5, -1, -1},
-      {"imgPrevRssItem", [](TfrMain& f) -> TControl* { return f.imgPrevRssItem; }, -1, 5, 136, 5, 16, 16},
-      {"imgNextRssItem", [](TfrMain& f) -> TControl* { return f.imgNextRssItem; }, -1, 5, 566, 5, 16, 16},
+      {"imgPrevRssItem", [](TfrMain& f) -> TControl* { return f.imgPrevRssItem; }, -1, 5, 136, 5, 16,
+       16},
+      {"imgNextRssItem", [](TfrMain& f) -> TControl* { return f.imgNextRssItem; }, -1, 5, 566, 5, 16,
+       16},
       {"lblTicker", [](TfrMain& f) -> TControl* { return f.lblTicker; }, -1, 8, 158, 8, -1, 13},
   };
   for (const DesignRect& d : table) {
@@ -111,7 +113,8 @@ TEST_F(MainWindowDpi, ControlsTakeTheirDesignRectanglesScaled) {
 }
 
 TEST_F(MainWindowDpi, FontsInPointsAreScaledOnce) {
-  for (const TControl* c : {static_cast<TControl*>(Form().lblTicker), static_cast<TControl*>(Form().lblTitle)}) {
+  for (const TControl* c :
+       {static_cast<TControl*>(Form().lblTicker), static_cast<TControl*>(Form().lblTitle)}) {
     EXPECT_EQ(c->Font().Size(), 8);
     EXPECT_EQ(c->Font().Height(), -::MulDiv(8, dpi_, 72));
   }
@@ -130,7 +133,8 @@ TEST_F(MainWindowDpi, PicturesAreDrawnAtTheScaledSize) {
 
 TEST_F(MainWindowDpi, NothingOverlapsAndAllLiesInTheClientArea) {
   TfrMain& f = Form();
-  const std::vector<TControl*> strip = {f.imgStart, f.lblTitle, f.imgPrevRssItem, f.lblTicker, f.imgNextRssItem};
+  const std::vector<TControl*> strip = {f.imgStart, f.lblTitle, f.imgPrevRssItem, f.lblTicker,
+                                        f.imgNextRssItem};
   const RECT client = f.ClientRect();
   for (std::size_t i = 0; i < strip.size(); ++i) {
     const RECT a = strip[i]->BoundsRect();
@@ -140,7 +144,8 @@ TEST_F(MainWindowDpi, NothingOverlapsAndAllLiesInTheClientArea) {
     for (std::size_t j = i + 1; j < strip.size(); ++j) {
       const RECT b = strip[j]->BoundsRect();
       RECT both;
-      EXPECT_FALSE(::IntersectRect(&both, &a, &b)) << strip[i]->Name() << " overlaps " << strip[j]->Name();
+      EXPECT_FALSE(::IntersectRect(&both, &a, &b))
+          << strip[i]->Name() << " overlaps " << strip[j]->Name();
     }
   }
 }
@@ -182,7 +187,8 @@ TEST_F(MainWindowDpi, AChangeOfResolutionScalesAndDocksTheBarAgain) {
     EXPECT_EQ(f.HorzDockSize(), ScaleDpi(32, to));
     EXPECT_EQ(f.imgPrevRssItem->Width(), ScaleDpi(16, to));
     EXPECT_EQ(f.lblTicker->Font().Height(), -::MulDiv(8, to, 72));
-    EXPECT_EQ(f.imgNextRssItem->Left() + f.imgNextRssItem->Width(), f.ClientWidth() - ScaleDpi(kTickerGap, to));
+    EXPECT_EQ(f.imgNextRssItem->Left() + f.imgNextRssItem->Width(),
+              f.ClientWidth() - ScaleDpi(kTickerGap, to));
     EXPECT_EQ(f.imgBckg->Height(), f.ClientHeight());
   }
 }

@@ -238,9 +238,12 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
 TEST_F(MainWindow, TheNetworkComingBackLoadsAnEmptyIdleFeedAtOnce) {
   // The sandbox has no route to the probe address: the detector starts not connected. Moved
   // to 127.0.0.1 (port 80 refuses), its next probe reports the network back.
-  const std::string empty = R"(<?xml version="1.0"?><rss version="2.0"><channel><title>E</title></channel></rss>)";
+  const std::string empty =
+      R"(<?xml version="1.0"?><rss version="2.0"><channel><title>E</title></channel></rss>)";
   bool withItems = false;
-  LoopbackServer server([&](const LoopbackServer::Request&) { return Reply{200, "OK", {}, withItems ? kFeed : empty}; });
+  LoopbackServer server([&](const LoopbackServer::Request&) {
+    return Reply{200, "OK", {}, withItems ? kFeed : empty};
+  });
   WriteConfig("[Global]\r\nUrl=" + server.Url("/feed.xml") + "\r\n");
   TfrMain& f = Create();
   ASSERT_FALSE(f.netDetect->Connected());
@@ -326,7 +329,11 @@ void CALLBACK WatchTheBox(HWND, UINT, UINT_PTR, DWORD) {
 TEST_F(MainWindow, AFailedLoadShowsOneErrorBoxAfterTheLoaderEnded) {
   // Recognised as a feed, but not well-formed: the handler reports a failure.
   LoopbackServer server([](const LoopbackServer::Request&) {
-    return Reply{200, "OK", {}, "<rss version=\"2.0\"><channel><title>T</title><item><title>a</wrong></item></channel></rss>"};
+    return Reply{
+        200,
+        "OK",
+        {},
+        "<rss version=\"2.0\"><channel><title>T</title><item><title>a</wrong></item></channel></rss>"};
   });
   WriteConfig("[Global]\r\nUrl=" + server.Url("/broken.xml") + "\r\n");
   TfrMain& f = Create();
@@ -428,8 +435,9 @@ TEST_F(MainWindow, TheStripIsUsedFromTheKeyboardAndNamedForScreenReaders) {
   EXPECT_EQ(TextOf(ticker), L"1/3 Storm");
   EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.imgNextRssItem)), L"下一个 RSS 项目");
   EXPECT_EQ(TextOf(f.AccessibleWindowOf(f.lblTitle)), L"Test 新闻");
-  HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, &OnNameChange,
-                                         ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+  HWINEVENTHOOK hook =
+      ::SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, &OnNameChange,
+                        ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
   g_nameChanges.clear();
 
   // A click on the background activates the strip; Tab goes from the start button along the
@@ -505,7 +513,8 @@ HWND VisibleToolTipOf(HWND bar) {
         auto* search = reinterpret_cast<Search*>(p);
         wchar_t cls[64] = {};
         ::GetClassNameW(h, cls, 64);
-        if (std::wstring(cls) == TOOLTIPS_CLASSW && ::GetWindow(h, GW_OWNER) == search->bar && ::IsWindowVisible(h))
+        if (std::wstring(cls) == TOOLTIPS_CLASSW && ::GetWindow(h, GW_OWNER) == search->bar &&
+            ::IsWindowVisible(h))
           search->found = h;
         return search->found == nullptr;
       },
@@ -519,8 +528,8 @@ TEST_F(MainWindow, ThePointerOverTheBarLeavesTheForegroundAndShowsTheHint) {
   Application().SetMainForm(&f);  // as in the program
   ShownBar(f);
   // The user types in another window.
-  HWND editor = ::CreateWindowExW(0, L"EDIT", L"typing here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 300, 300,
-                                  120, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  HWND editor = ::CreateWindowExW(0, L"EDIT", L"typing here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 300,
+                                  300, 120, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(editor, nullptr);
   ::SetForegroundWindow(editor);
   ::SetFocus(editor);
@@ -543,7 +552,8 @@ TEST_F(MainWindow, TheTickerPausesWhileThePointerIsOverIt) {
   WriteConfig("");
   TfrMain& f = Create();
   ShownBar(f);
-  const POINT onTicker = OnScreen(f, f.lblTicker->Left() + f.lblTicker->Width() / 2, f.lblTicker->Top() + 6);
+  const POINT onTicker =
+      OnScreen(f, f.lblTicker->Left() + f.lblTicker->Width() / 2, f.lblTicker->Top() + 6);
   ASSERT_TRUE(RunInput(MoveTo(onTicker) + " sleep 0.1 " + MoveTo(POINT{onTicker.x + 2, onTicker.y})));
   EXPECT_TRUE(f.lblTicker->Paused());
   const int held = f.lblTicker->ScrollOffset();
@@ -567,7 +577,8 @@ struct UnderAnotherWindow {
   UnderAnotherWindow() {
     HWND parent = ::FindWindowA("Progman", nullptr);
     if (parent == nullptr)
-      parent = standIn = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+      parent = standIn =
+          ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ::SetParent(Application().Handle(), parent);
   }
   ~UnderAnotherWindow() {

@@ -14,10 +14,10 @@ TEST(ProbeAddress, ParsesOnlyPlainDottedQuads) {
     const char* text;
     std::optional<std::uint32_t> value;
   } cases[] = {
-      {"1.2.3.4", 0x01020304},   {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
-      {"1.2.3", std::nullopt},   {"1.2.3.4.5", std::nullopt},     {"1.2.3.256", std::nullopt},
-      {"1..3.4", std::nullopt},  {" 1.2.3.4", std::nullopt},      {"1.2.3.4 ", std::nullopt},
-      {"+1.2.3.4", std::nullopt}, {"0001.2.3.4", std::nullopt},   {"", std::nullopt},
+      {"1.2.3.4", 0x01020304},    {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
+      {"1.2.3", std::nullopt},    {"1.2.3.4.5", std::nullopt},     {"1.2.3.256", std::nullopt},
+      {"1..3.4", std::nullopt},   {" 1.2.3.4", std::nullopt},      {"1.2.3.4 ", std::nullopt},
+      {"+1.2.3.4", std::nullopt}, {"0001.2.3.4", std::nullopt},    {"", std::nullopt},
       {"a.b.c.d", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseIPv4(c.text), c.value) << c.text;
@@ -36,10 +36,14 @@ TEST(ProbeAddress, KeepsModeMinusOneOctetsAndDrawsTheRest) {
     const char* expected;
     int draws;
   } cases[] = {
-      {1, "10.20.30.40", "7.8.9.10", 4},   {2, "10.20.30.40", "10.7.8.9", 3},
-      {3, "10.20.30.40", "10.20.7.8", 2},  {4, "10.20.30.40", "10.20.30.7", 1},
-      {0, "10.20.30.40", "10.20.30.40", 0}, {5, "10.20.30.40", "10.20.30.40", 0},
-      {-1, "10.20.30.40", "10.20.30.40", 0}, {3, "not an address", "not an address", 0},
+      {1, "10.20.30.40", "7.8.9.10", 4},
+      {2, "10.20.30.40", "10.7.8.9", 3},
+      {3, "10.20.30.40", "10.20.7.8", 2},
+      {4, "10.20.30.40", "10.20.30.7", 1},
+      {0, "10.20.30.40", "10.20.30.40", 0},
+      {5, "10.20.30.40", "10.20.30.40", 0},
+      {-1, "10.20.30.40", "10.20.30.40", 0},
+      {3, "not an address", "not an address", 0},
       {3, "1.2.3", "1.2.3", 0},
   };
   for (const auto& c : cases) {
@@ -66,7 +70,8 @@ TEST(ProbeResult, MapsEachOutcome) {
       {{TConnectStep::Failed, 10004}, false},  // interrupted: no blocking hook cancels any more
       {{TConnectStep::Failed, 10049}, false},  // address not available
   };
-  for (const auto& c : cases) EXPECT_EQ(CountsAsConnected(c.step), c.connected) << c.step.kind << " " << c.step.error;
+  for (const auto& c : cases)
+    EXPECT_EQ(CountsAsConnected(c.step), c.connected) << c.step.kind << " " << c.step.error;
 }
 
 // A socket whose steps are scripted; each Wait advances the fake clock by what it is given
@@ -110,7 +115,13 @@ TEST(Probe, EndsAtTheDeadlineWithTheAttemptsOutcome) {
       {"accepted later", true, pending, {accepted}, 0xFFFFFFFF, true, {1000}},
       {"unreachable later", true, pending, {unreachable}, 0xFFFFFFFF, false, {1000}},
       {"dropped", true, pending, {}, 0xFFFFFFFF, true, {1000}},
-      {"early wake-ups wait for the rest only", true, pending, {pending, pending}, 400, true, {1000, 600, 200}},
+      {"early wake-ups wait for the rest only",
+       true,
+       pending,
+       {pending, pending},
+       400,
+       true,
+       {1000, 600, 200}},
   };
   for (const auto& c : cases) {
     std::uint64_t now = 5000;

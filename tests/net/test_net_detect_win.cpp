@@ -85,7 +85,9 @@ struct Detector {
 class NetDetect : public ::testing::Test {
  protected:
   void SetUp() override { Application().Initialize(); }
-  void TearDown() override { EXPECT_TRUE(PumpUntil([] { return TConnCheckThread::LiveCount() == 0; })); }
+  void TearDown() override {
+    EXPECT_TRUE(PumpUntil([] { return TConnCheckThread::LiveCount() == 0; }));
+  }
   Listener listener;
 };
 
@@ -217,7 +219,8 @@ TEST_F(NetDetect, AProbeEndingAfterItsDetectorReportsToNobody) {
         std::memset(storage, 0xFF, sizeof storage);
       }
       EXPECT_TRUE(PumpUntil([] { return TConnCheckThread::LiveCount() == 0; })) << c.target << destroy;
-      EXPECT_EQ(seen, destroy ? std::vector<bool>{} : std::vector<bool>{c.change}) << c.target << destroy;
+      EXPECT_EQ(seen, destroy ? std::vector<bool>{} : std::vector<bool>{c.change})
+          << c.target << destroy;
       if (!destroy) free();
     }
   }

@@ -51,7 +51,8 @@ bool Readable(SOCKET s) {
 bool SendAll(SOCKET s, const std::string& data) {
   size_t sent = 0;
   while (sent < data.size()) {
-    const int n = send(s, data.data() + sent, static_cast<int>(std::min<size_t>(data.size() - sent, 1 << 20)), 0);
+    const int n =
+        send(s, data.data() + sent, static_cast<int>(std::min<size_t>(data.size() - sent, 1 << 20)), 0);
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }

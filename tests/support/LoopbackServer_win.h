@@ -19,12 +19,12 @@ namespace mq::test {
 class LoopbackServer {
  public:
   struct Request {
-    std::string raw;      // request line, header lines, blank line and body, as received
+    std::string raw;  // request line, header lines, blank line and body, as received
     std::string method;
     std::string target;   // the request-target of the request line
     std::string headers;  // the header lines, each ending in CR LF
     std::string body;
-    int connection = 0;   // 1 for the first accepted connection, and so on
+    int connection = 0;  // 1 for the first accepted connection, and so on
   };
 
   struct Reply {
@@ -32,8 +32,8 @@ class LoopbackServer {
     std::string reason = "OK";
     std::vector<std::string> headers;  // extra lines without CR LF
     std::string body;
-    bool silent = false;  // accept and read, never answer
-    int dripMs = 0;       // above 0: the body goes out one byte every dripMs milliseconds
+    bool silent = false;    // accept and read, never answer
+    int dripMs = 0;         // above 0: the body goes out one byte every dripMs milliseconds
     bool dripHead = false;  // with dripMs: the status line and headers drip as well
   };
 

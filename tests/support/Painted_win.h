@@ -18,6 +18,8 @@ inline TBitmap PaintForm(TForm& form) {
 }
 
 // The colour of one pixel of a painted bitmap.
-inline TColor PixelAt(const TBitmap& b, int x, int y) { return PixelToColor(b.ScanLine(y)[x] & 0xFFFFFF); }
+inline TColor PixelAt(const TBitmap& b, int x, int y) {
+  return PixelToColor(b.ScanLine(y)[x] & 0xFFFFFF);
+}
 
 }  // namespace mq::test

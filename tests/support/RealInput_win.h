@@ -27,11 +27,13 @@ class Xdotool {
         "/tmp/mq-xdotool-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
     statusFile_ = L"Z:" + ToWide(unixFile);
     ::DeleteFileW(statusFile_.c_str());
-    std::wstring cmd = L"Z:\\bin\\sh -c \"xdotool " + ToWide(args) + L"; echo $? >" + ToWide(unixFile) + L"\"";
+    std::wstring cmd =
+        L"Z:\\bin\\sh -c \"xdotool " + ToWide(args) + L"; echo $? >" + ToWide(unixFile) + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    started_ = ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &si, &pi) != FALSE;
+    started_ = ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &si,
+                                &pi) != FALSE;
     if (pi.hThread) ::CloseHandle(pi.hThread);
     if (pi.hProcess) ::CloseHandle(pi.hProcess);
   }
@@ -40,7 +42,9 @@ class Xdotool {
   Xdotool& operator=(const Xdotool&) = delete;
 
   bool Started() const noexcept { return started_; }
-  bool Done() const { return !started_ || ::GetFileAttributesW(statusFile_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Done() const {
+    return !started_ || ::GetFileAttributesW(statusFile_.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
   // xdotool's exit status once done (-1 before, or when it could not be read).
   int Status() const {
     std::FILE* f = _wfopen(statusFile_.c_str(), L"rb");
@@ -57,7 +61,9 @@ class Xdotool {
 };
 
 // xdotool arguments that move the pointer to a desktop point.
-inline std::string MoveTo(POINT p) { return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y); }
+inline std::string MoveTo(POINT p) {
+  return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
+}
 
 // A press at `from`, a move in a few steps to `to` and the release there.
 inline std::string DragArgs(POINT from, POINT to) {

@@ -6,7 +6,9 @@
 
 namespace mq::test {
 
-inline SIZE ScreenSize() { return SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
+inline SIZE ScreenSize() {
+  return SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
 
 inline RECT WorkArea() {
   RECT work{};

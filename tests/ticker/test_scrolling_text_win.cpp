@@ -18,8 +18,8 @@ namespace {
 
 using namespace mq;
 
-constexpr TColor kBack = 0x003C3028;   // the main window's ticker background
-constexpr TColor kFont = 0x00E6F5FF;   // and its font colour
+constexpr TColor kBack = 0x003C3028;  // the main window's ticker background
+constexpr TColor kFont = 0x00E6F5FF;  // and its font colour
 
 struct Fixture : ::testing::Test {
   Owned<TForm> form = CreateOwnedForm<TForm>();
@@ -204,7 +204,8 @@ TEST_F(Fixture, SmoothedGlyphEdgesFadeWithTheGlyphs) {
       const TColor got = At(shot, ticker, x, y);
       const TColor fade = test::PixelAt(ticker->FadeBitmap(), x, y);
       for (int shift : {0, 8, 16}) {
-        const int g = (got >> shift) & 0xFF, lo = std::min((kBack >> shift) & 0xFF, (fade >> shift) & 0xFF),
+        const int g = (got >> shift) & 0xFF,
+                  lo = std::min((kBack >> shift) & 0xFF, (fade >> shift) & 0xFF),
                   hi = std::max((kBack >> shift) & 0xFF, (fade >> shift) & 0xFF);
         ASSERT_TRUE(g >= lo && g <= hi) << x << "," << y;
       }
@@ -306,7 +307,7 @@ TEST_F(Fixture, ShorterTextReplacedMidPassEndsThePassAtTheNextStep) {
   ticker->OnTextScrolled = [&](TObject*) { ++events; };
   StepTo(-600);
   ticker->SetText("short");
-  EXPECT_EQ(ticker->ScrollOffset(), -600);  // a new text keeps the position
+  EXPECT_EQ(ticker->ScrollOffset(), -600);      // a new text keeps the position
   ASSERT_LE(-600, 400 - ticker->StripWidth());  // already beyond the new strip's end
   ticker->Step();
   EXPECT_EQ(events, 1);

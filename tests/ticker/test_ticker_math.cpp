@@ -18,19 +18,21 @@ struct StepCase {
 
 TEST(ColorStep, ChannelsMoveLinearlyAndRoundToNearest) {
   const StepCase cases[] = {
-      {0x000000, 0xFFFFFF, 1, 15, 0x000000},      // step 1 is the start colour
-      {0x000000, 0xFFFFFF, 15, 15, 0xFFFFFF},     // step n is the end colour
-      {0x000000, 0xFFFFFF, 2, 15, 0x121212},      // 255 / 14 = 18.21 -> 18
-      {0x000000, 0xFFFFFF, 8, 15, 0x808080},      // 7 * 255 / 14 = 127.5 -> 128 (half away from zero)
-      {0xFFFFFF, 0x000000, 8, 15, 0x7F7F7F},      // 255 - 127.5 -> 127 (away from zero, downwards)
-      {0x003C3028, 0x00E6F5FF, 2, 15, 0x00483E37},  // red 0x28 + 215/14 = 55.36; green 0x30 + 197/14; blue 0x3C + 170/14
+      {0x000000, 0xFFFFFF, 1, 15, 0x000000},   // step 1 is the start colour
+      {0x000000, 0xFFFFFF, 15, 15, 0xFFFFFF},  // step n is the end colour
+      {0x000000, 0xFFFFFF, 2, 15, 0x121212},   // 255 / 14 = 18.21 -> 18
+      {0x000000, 0xFFFFFF, 8, 15, 0x808080},   // 7 * 255 / 14 = 127.5 -> 128 (half away from zero)
+      {0xFFFFFF, 0x000000, 8, 15, 0x7F7F7F},   // 255 - 127.5 -> 127 (away from zero, downwards)
+      {0x003C3028, 0x00E6F5FF, 2, 15,
+       0x00483E37},  // red 0x28 + 215/14 = 55.36; green 0x30 + 197/14; blue 0x3C + 170/14
       {0x00E6F5FF, 0x003C3028, 14, 15, 0x00483E37},
       {0x00102030, 0x00102030, 5, 9, 0x00102030},
       {0x00000010, 0x00000020, 2, 3, 0x00000018},
-      {0x00123456, 0x00ABCDEF, 1, 1, 0x00123456},   // one step: the start colour
+      {0x00123456, 0x00ABCDEF, 1, 1, 0x00123456},  // one step: the start colour
   };
   for (const StepCase& c : cases) {
-    SCOPED_TRACE(::testing::Message() << std::hex << c.a << " -> " << c.b << " step " << std::dec << c.k << "/" << c.n);
+    SCOPED_TRACE(::testing::Message()
+                 << std::hex << c.a << " -> " << c.b << " step " << std::dec << c.k << "/" << c.n);
     EXPECT_EQ(mq::ColorStep(c.a, c.b, c.k, c.n), c.expected);
   }
 }
@@ -42,7 +44,8 @@ TEST(ColorStep, IndexOutsideOneToNIsARangeError) {
       mq::ColorStep(0, 0xFFFFFF, k, n);
       ADD_FAILURE() << "no error";
     } catch (const mq::ERangeError& e) {
-      EXPECT_EQ(std::string(e.what()), "ColorIndex can't be less than 1 or greater than " + std::to_string(n));
+      EXPECT_EQ(std::string(e.what()),
+                "ColorIndex can't be less than 1 or greater than " + std::to_string(n));
     }
   }
 }
@@ -51,15 +54,15 @@ TEST(StencilColor, SwitchesWhenTheFontOrTheBackgroundIsTheStencil) {
   struct Case {
     TColor font, background, expected;
   } cases[] = {
-      {mq::clWindowText, mq::clBtnFace, 0x003C3028},
-      {0x00E6F5FF, 0x00000000, 0x003C3028},
-      {0x003C3028, 0x00FFFFFF, 0x00E6F5FF},
-      {0x00FFFFFF, 0x003C3028, 0x00E6F5FF},
+      {mq::clWindowText, mq::clBtnFace, 0x003C3028}, {0x00E6F5FF, 0x00000000, 0x003C3028},
+      {0x003C3028, 0x00FFFFFF, 0x00E6F5FF},          {0x00FFFFFF, 0x003C3028, 0x00E6F5FF},
       {0x00E6F5FF, 0x003C3028, 0x00E6F5FF},  // the main window's colours
       {0x003C3029, 0x003C3027, 0x003C3028},  // near is not equal
       {0xFF3C3028, 0x00000000, 0x003C3028},  // raw values: a system colour never matches
   };
-  for (const Case& c : cases) EXPECT_EQ(mq::StencilColorFor(c.font, c.background), c.expected) << std::hex << c.font << " on " << c.background;
+  for (const Case& c : cases)
+    EXPECT_EQ(mq::StencilColorFor(c.font, c.background), c.expected)
+        << std::hex << c.font << " on " << c.background;
 }
 
 TEST(TextTop, PlacesTheTextByLayout) {
@@ -134,12 +137,8 @@ TEST(TileCount, CountsCutColumnsAndRows) {
     int W, H, w, h, columns, rows;
   } cases[] = {
       {592, 24, 3, 25, 198, 1},  // the bar: last column 1 pixel wide, one row cut to 24 lines
-      {591, 25, 3, 25, 197, 1},
-      {100, 100, 10, 10, 10, 10},
-      {101, 99, 10, 10, 11, 10},
-      {1, 1, 3, 25, 1, 1},
-      {0, 24, 3, 25, 0, 0},
-      {10, 10, 0, 0, 0, 0},
+      {591, 25, 3, 25, 197, 1}, {100, 100, 10, 10, 10, 10}, {101, 99, 10, 10, 11, 10},
+      {1, 1, 3, 25, 1, 1},      {0, 24, 3, 25, 0, 0},       {10, 10, 0, 0, 0, 0},
   };
   for (const Case& c : cases) {
     mq::TileGrid g = mq::TileCount(c.W, c.H, c.w, c.h);

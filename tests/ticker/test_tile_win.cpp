@@ -79,7 +79,8 @@ TEST_F(TileFixture, PatternStartsAtTheTopLeftOnEveryRowOfTiles) {
   tile->SetBitmap(&bmp);
   TBitmap shot = Paint();
   for (int y = 0; y < 7; ++y)
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(shot.ScanLine(y)[x] & 0xFFFFFF, px[(y % 3) * 4 + x % 4]) << x << "," << y;
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(shot.ScanLine(y)[x] & 0xFFFFFF, px[(y % 3) * 4 + x % 4]) << x << "," << y;
 }
 
 TEST_F(TileFixture, NoBitmapFillsWithTheControlsColour) {

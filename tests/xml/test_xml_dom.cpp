@@ -21,11 +21,19 @@ TEST(dom_factory, CreatesTheFiveKindsAndRefusesTheRest) {
     TALXMLNodeType type;
     const char* result;  // node name, "null" or the error
   } cases[] = {
-      {ntElement, "n"},         {ntAttribute, "n"},    {ntText, "#text"},
-      {ntProcessingInstr, "n"}, {ntComment, "#comment"}, {ntCData, "null"},
-      {ntEntityRef, "null"},    {ntDocFragment, "null"}, {ntReserved, "Invalid node type"},
-      {ntEntity, "Invalid node type"},   {ntDocument, "Invalid node type"},
-      {ntDocType, "Invalid node type"},  {ntNotation, "Invalid node type"},
+      {ntElement, "n"},
+      {ntAttribute, "n"},
+      {ntText, "#text"},
+      {ntProcessingInstr, "n"},
+      {ntComment, "#comment"},
+      {ntCData, "null"},
+      {ntEntityRef, "null"},
+      {ntDocFragment, "null"},
+      {ntReserved, "Invalid node type"},
+      {ntEntity, "Invalid node type"},
+      {ntDocument, "Invalid node type"},
+      {ntDocType, "Invalid node type"},
+      {ntNotation, "Invalid node type"},
       {static_cast<TALXMLNodeType>(13), "Invalid node type"},
   };
   for (const auto& c : cases) {
@@ -53,8 +61,7 @@ TEST(dom_factory, NamesMustBeNonEmptyWithoutBlanks) {
     EXPECT_EQ(ErrorOf([&] { doc.CreateNode("ns:a-b.c", type); }), "no error");
   }
   auto element = doc.CreateElement("ok");
-  EXPECT_EQ(ErrorOf([&] { element->SetInternalNameOrContent("not ok"); }),
-            "The parameter is incorrect");
+  EXPECT_EQ(ErrorOf([&] { element->SetInternalNameOrContent("not ok"); }), "The parameter is incorrect");
   EXPECT_EQ(element->NodeName(), "ok");
   // Text and comments take any content.
   EXPECT_EQ(doc.CreateNode(" a b ", ntText)->Text(), " a b ");
@@ -95,7 +102,7 @@ TEST(dom_checks, WhichChildrenEachKindAccepts) {
   auto element = doc.CreateElement("owner");
   auto attribute = doc.CreateNode("owner", ntAttribute);
   for (const Case& c : cases) {
-    TALXMLNodeList* list = std::string(c.owner) == "element"   ? element->ChildNodes()
+    TALXMLNodeList* list = std::string(c.owner) == "element"     ? element->ChildNodes()
                            : std::string(c.owner) == "attribute" ? attribute->ChildNodes()
                                                                  : doc.Node()->ChildNodes();
     std::unique_ptr<TALXMLNode> node = c.make();
@@ -329,10 +336,12 @@ TEST(dom_indent, AppendingIndentsByDepth) {
     const char* indent;
     const char* expected;
   } cases[] = {
-      {"  ", "<rss>\r\n  <channel>\r\n    <title>T</title>\r\n    <link/>\r\n    <!--c-->\r\n"
-             "  </channel>\r\n</rss>"},
-      {"\t", "<rss>\r\n\t<channel>\r\n\t\t<title>T</title>\r\n\t\t<link/>\r\n\t\t<!--c-->\r\n"
-             "\t</channel>\r\n</rss>"},
+      {"  ",
+       "<rss>\r\n  <channel>\r\n    <title>T</title>\r\n    <link/>\r\n    <!--c-->\r\n"
+       "  </channel>\r\n</rss>"},
+      {"\t",
+       "<rss>\r\n\t<channel>\r\n\t\t<title>T</title>\r\n\t\t<link/>\r\n\t\t<!--c-->\r\n"
+       "\t</channel>\r\n</rss>"},
   };
   for (const auto& c : cases) {
     TALXMLDocument doc;

@@ -65,7 +65,7 @@ TEST(parse_tokens, ProcessingInstructionTargetAndData) {
       {"<?pi?><r/>", "pi", ""},
       {"<?pi a b?><r/>", "pi", "a b"},
       {"<?pi\tx=\"&amp;\"?><r/>", "pi", "x=\"&amp;\""},  // data is not decoded
-      {"<?pi\r\n  two\r\n?><r/>", "pi", "\n  two\r\n"},   // one break character is the split
+      {"<?pi\r\n  two\r\n?><r/>", "pi", "\n  two\r\n"},  // one break character is the split
       {"<?pi  x?><r/>", "pi", " x"},
   };
   for (const auto& c : cases) {
@@ -88,7 +88,7 @@ TEST(parse_whitespace, BlankTextIsDroppedUnlessPreservedInsideAnElement) {
       {"<r> \t\r\n</r>", doAttrNull, poPreserveWhiteSpace, 1, " \t\r\n"},
       {"<r> \t\r\n</r>", doNodeAutoIndent, poPreserveWhiteSpace, 0, nullptr},
       {"<r>\x01\x1f </r>", doAttrNull, 0, 0, nullptr},  // every code up to 32 is blank
-      {"<r>  a  </r>", doAttrNull, 0, 1, "  a  "},        // kept with its surroundings
+      {"<r>  a  </r>", doAttrNull, 0, 1, "  a  "},      // kept with its surroundings
       {"<r> <b/> </r>", doAttrNull, poPreserveWhiteSpace, 3, " "},
   };
   for (const auto& c : cases) {
@@ -193,10 +193,10 @@ TEST(parse_attributes, FormsThatFail) {
     const char* xml;
     const char* message;
   } cases[] = {
-      {"<r a/>", "Xml Parse error"},            // no value
+      {"<r a/>", "Xml Parse error"},  // no value
       {"<r a=/>", "Xml Parse error"},
-      {"<r a=1/>", "Xml Parse error"},          // unquoted
-      {"<r a=\"1'/>", "Xml Parse error"},       // the quote never closes: no end of tag
+      {"<r a=1/>", "Xml Parse error"},                        // unquoted
+      {"<r a=\"1'/>", "Xml Parse error"},                     // the quote never closes: no end of tag
       {"<r a=\"1\"b=\"2\"/>", "The parameter is incorrect"},  // no blank between attributes
       {"<r =\"1\"/>", "The parameter is incorrect"},          // no name
       {"<r a =/>", "Xml Parse error"},
@@ -326,9 +326,7 @@ TEST(parse_chunks, TerminatorsStraddlingAChunkBoundaryAreFound) {
          EXPECT_EQ(pi->Text(), "some data");
        }},
       {"comment", "<r>", "<!-- a-b -->", "</r>",
-       [](TALXMLDocument& d) {
-         EXPECT_EQ(d.DocumentElement()->ChildNodes()->Get(1)->Text(), " a-b ");
-       }},
+       [](TALXMLDocument& d) { EXPECT_EQ(d.DocumentElement()->ChildNodes()->Get(1)->Text(), " a-b "); }},
       {"end tag", "<r><x>", "</x>", "<y/></r>",
        [](TALXMLDocument& d) {
          TALXMLNodeList* r = d.DocumentElement()->ChildNodes();
@@ -370,8 +368,7 @@ TEST(parse_chunks, TerminatorsStraddlingAChunkBoundaryAreFound) {
 
 TEST(parse_chunks, TokensLongerThanSeveralChunks) {
   const std::string big(5 * kChunk + 123, 'q');
-  auto doc = Load("<r><!--" + big + "--><?pi " + big + "?><a v=\"" + big + ">\">" + big +
-                  "</a></r>");
+  auto doc = Load("<r><!--" + big + "--><?pi " + big + "?><a v=\"" + big + ">\">" + big + "</a></r>");
   TALXMLNodeList* r = doc->DocumentElement()->ChildNodes();
   EXPECT_EQ(r->Get(0)->Text(), big);
   EXPECT_EQ(r->Get(1)->Text(), big);
@@ -431,8 +428,7 @@ TEST(parse_events, RaisedInDocumentOrder) {
   std::vector<std::string> log;
   doc.OnParseStartDocument = [&](TALXMLDocument&) { log.push_back("start document"); };
   doc.OnParseEndDocument = [&](TALXMLDocument&) { log.push_back("end document"); };
-  doc.OnParseProcessingInstruction = [&](TALXMLDocument& s, const std::string& t,
-                                         const std::string& d) {
+  doc.OnParseProcessingInstruction = [&](TALXMLDocument& s, const std::string& t, const std::string& d) {
     EXPECT_EQ(&s, &doc);
     log.push_back("pi " + t + "|" + d);
   };
@@ -445,11 +441,16 @@ TEST(parse_events, RaisedInDocumentOrder) {
   };
   doc.OnParseEndElement = [&](TALXMLDocument&, const std::string& n) { log.push_back("end " + n); };
   doc.OnParseText = [&](TALXMLDocument&, const std::string& t) { log.push_back("text " + t); };
-  doc.LoadFromXML(
-      "<?xml version=\"1.0\"?><!--c--><r a=\"1 &amp; 2\" b = 'x'><e/>  <t>A&lt;B</t></r>");
-  const std::vector<std::string> expected = {
-      "pi xml|version=\"1.0\"", "comment c", "start r [a=1 & 2] [b=x]", "start e", "end e",
-      "start t", "text A<B", "end t", "end r"};
+  doc.LoadFromXML("<?xml version=\"1.0\"?><!--c--><r a=\"1 &amp; 2\" b = 'x'><e/>  <t>A&lt;B</t></r>");
+  const std::vector<std::string> expected = {"pi xml|version=\"1.0\"",
+                                             "comment c",
+                                             "start r [a=1 & 2] [b=x]",
+                                             "start e",
+                                             "end e",
+                                             "start t",
+                                             "text A<B",
+                                             "end t",
+                                             "end r"};
   EXPECT_EQ(log, expected);
 }
 
@@ -462,11 +463,14 @@ TEST(parse_events, OpenAndCloseEventsAroundLoads) {
   doc.AfterClose = [&](TALXMLDocument& d) { log.push_back(d.Active() ? "AC active" : "AC"); };
   doc.LoadFromXML("<a/>");
   doc.LoadFromXML("<b/>");
-  EXPECT_EQ(ErrorOf([&] { doc.LoadFromXML("<c>"
-                                          "</d>"); }),
+  EXPECT_EQ(ErrorOf([&] {
+              doc.LoadFromXML(
+                  "<c>"
+                  "</d>");
+            }),
             "Xml Parse error");
-  EXPECT_EQ(log, (std::vector<std::string>{"BO", "AO active", "BC active", "AC", "BO",
-                                           "AO active", "BC active", "AC", "BO"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"BO", "AO active", "BC active", "AC", "BO", "AO active",
+                                           "BC active", "AC", "BO"}));
 }
 
 // --- Deep nesting -----------------------------------------------------------------------------

@@ -40,21 +40,22 @@ TEST(write_xml, SerialisesEachKindWithEscaping) {
 
 // A deterministic feed-shaped document with every construct the reader knows.
 std::string SampleFeed(int items) {
-  std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- feed -->\r\n"
-                    "<rss version=\"2.0\"><channel><title>Sample &amp; co</title>";
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- feed -->\r\n"
+      "<rss version=\"2.0\"><channel><title>Sample &amp; co</title>";
   for (int i = 0; i < items; ++i) {
     const std::string n = std::to_string(i);
     xml += "<item><title>Item " + n + " &lt;b&gt;</title><link>http://127.0.0.1/" + n +
-           "?a=1&amp;b=2</link><guid isPermaLink='false'>" + n +
-           "</guid><description>Text \"" + n + "\" it's</description><?pi " + n +
-           "?><!--" + n + "--></item>";
+           "?a=1&amp;b=2</link><guid isPermaLink='false'>" + n + "</guid><description>Text \"" + n +
+           "\" it's</description><?pi " + n + "?><!--" + n + "--></item>";
   }
   return xml + "</channel></rss>";
 }
 
 TEST(write_xml, RoundTripsAreStable) {
   const std::vector<std::string> docs = {
-      SampleFeed(3), SampleFeed(2000),
+      SampleFeed(3),
+      SampleFeed(2000),
       "<r a=\"&quot;&amp;\">  spaced  <e/>&amp;amp;</r>",
       "<r\r\n  a = \"1\"\r\n  b= '2'><x:y z:w=\"3\"/></r>",
   };
@@ -146,8 +147,8 @@ class DocFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = std::filesystem::temp_directory_path() /
-           ("mq_xml_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("mq_xml_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -183,8 +184,9 @@ TEST_F(DocFiles, LoadSaveAndAutoSaveThroughFileName) {
   doc.SetActive(false);  // saves back to the file, clears the lines
   EXPECT_TRUE(doc.XML().empty());
   EXPECT_EQ(doc.FileName(), path);
-  EXPECT_EQ(Read(path), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- feed -->\r\n"
-                        "<rss version=\"2.0\"><channel/></rss>");
+  EXPECT_EQ(Read(path),
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- feed -->\r\n"
+            "<rss version=\"2.0\"><channel/></rss>");
   doc.SetActive(true);  // reads the file again
   EXPECT_FALSE(doc.DocumentElement()->ChildNodes()->Get("channel")->HasChildNodes());
 

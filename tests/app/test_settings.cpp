@@ -367,6 +367,7 @@ TEST(SettingsLog, ReadsAndWritesAreLogged) {
   std::ifstream in(log, std::ios::binary);
   std::vector<std::string> events;
   for (std::string line; std::getline(in, line);) events.push_back(line.substr(line.find(' ', 25) + 1));
+  in.close();  // Windows refuses to remove a file that is still open
   fs::remove(log);
   const std::vector<std::string> expected = {
       "settings: read D:/mq/app.config: Url=http://127.0.0.1/a, Reload_Time=5 min, 14 built-in and 0 "

@@ -194,6 +194,7 @@ TEST(LoaderDownload, TheLogTellsWhatHappened) {
   std::ifstream in(file, std::ios::binary);
   std::vector<std::string> events;
   for (std::string line; std::getline(in, line);) events.push_back(line.substr(line.find(' ', 25) + 1));
+  in.close();  // Windows refuses to remove a file that is still open
   std::filesystem::remove(file);
   ASSERT_EQ(events.size(), 8u);
   EXPECT_EQ(events[0], "proxy: named 127.0.0.1:3128, bypass <local>");

@@ -274,6 +274,31 @@ void TALWinHttpClient::SetStringOption(TALInternetHandle request, std::uint32_t 
   RaiseLastError(!ok);
 }
 
+// The time-outs, proxy credentials and switched-off features of one request.
+void TALWinHttpClient::ApplyRequestOptions(TALInternetHandle h) {
+  SetCallTimeout(h, kOptionConnectTimeout, ConnectTimeout(), kDefaultConnectTimeoutMs);
+  SetCallTimeout(h, kOptionSendTimeout, SendTimeout(), kDefaultSendTimeoutMs);
+  SetCallTimeout(h, kOptionReceiveTimeout, ReceiveTimeout(), kDefaultReceiveTimeoutMs);
+  if (deadline_) {
+    // Name resolution and the wait for the whole response head are held to the deadline
+    // too where the platform knows these options; elsewhere the calls above bound them.
+    const std::uint32_t left = CallTimeout(0, kNoTimeout);
+    api_.SetOption(h, kOptionResolveTimeout, &left, sizeof left);
+    api_.SetOption(h, kOptionReceiveResponseTimeout, &left, sizeof left);
+  }
+
+  const TALHTTPClientProxyParams& proxy = ProxyParams();
+  if (!proxy.ProxyUserName().empty()) SetStringOption(h, kOptionProxyUserName, proxy.ProxyUserName());
+  if (!proxy.ProxyPassword().empty()) SetStringOption(h, kOptionProxyPassword, proxy.ProxyPassword());
+
+  if (!internetOptions_.Contains(wHttpIo_Keep_connection))
+    SetDwordOption(h, kOptionDisableFeature, kDisableKeepAlive);
+  if (internetOptions_.Contains(wHttpIo_No_cookies))
+    SetDwordOption(h, kOptionDisableFeature, kDisableCookies);
+  if (internetOptions_.Contains(wHttpIo_No_auto_redirect))
+    SetDwordOption(h, kOptionDisableFeature, kDisableRedirects);
+}
+
 TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData) {
   Connect();
   TALUniqueInternetHandle request;
@@ -290,27 +315,7 @@ TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData
     RaiseLastError(h == nullptr);
     if (h != nullptr) request.Reset({&api_, h});
 
-    SetCallTimeout(h, kOptionConnectTimeout, ConnectTimeout(), kDefaultConnectTimeoutMs);
-    SetCallTimeout(h, kOptionSendTimeout, SendTimeout(), kDefaultSendTimeoutMs);
-    SetCallTimeout(h, kOptionReceiveTimeout, ReceiveTimeout(), kDefaultReceiveTimeoutMs);
-    if (deadline_) {
-      // Name resolution and the wait for the whole response head are held to the deadline
-      // too where the platform knows these options; elsewhere the calls above bound them.
-      const std::uint32_t left = CallTimeout(0, kNoTimeout);
-      api_.SetOption(h, kOptionResolveTimeout, &left, sizeof left);
-      api_.SetOption(h, kOptionReceiveResponseTimeout, &left, sizeof left);
-    }
-
-    const TALHTTPClientProxyParams& proxy = ProxyParams();
-    if (!proxy.ProxyUserName().empty()) SetStringOption(h, kOptionProxyUserName, proxy.ProxyUserName());
-    if (!proxy.ProxyPassword().empty()) SetStringOption(h, kOptionProxyPassword, proxy.ProxyPassword());
-
-    if (!internetOptions_.Contains(wHttpIo_Keep_connection))
-      SetDwordOption(h, kOptionDisableFeature, kDisableKeepAlive);
-    if (internetOptions_.Contains(wHttpIo_No_cookies))
-      SetDwordOption(h, kOptionDisableFeature, kDisableCookies);
-    if (internetOptions_.Contains(wHttpIo_No_auto_redirect))
-      SetDwordOption(h, kOptionDisableFeature, kDisableRedirects);
+    ApplyRequestOptions(h);
 
     const std::wstring headers = ToWide(header.ComposeHeaderText());
     api_.AddRequestHeaders(h, headers.c_str(), static_cast<std::uint32_t>(headers.size()), kAddReplace);

@@ -118,6 +118,8 @@ class TALWinHttpClient : public TALHTTPClient {
   // The time-out of one platform call: the configured one (the platform's default when
   // there is none), cut to what is left of the request's deadline; 0 leaves the platform's.
   std::uint32_t CallTimeout(int configured, std::uint32_t platformDefault) const;
+  // Gives a new request its time-outs, proxy credentials and switched-off features.
+  void ApplyRequestOptions(TALInternetHandle request);
   void SetCallTimeout(TALInternetHandle request, std::uint32_t option, int configured,
                       std::uint32_t platformDefault);
   // Fails the request as timed out once its deadline has passed.

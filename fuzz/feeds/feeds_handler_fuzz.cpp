@@ -7,15 +7,7 @@
 #include "feeds/FeedDecode.h"
 #include "feeds/FeedText.h"
 #include "feeds/uRSSHandler.h"
-
-namespace {
-
-class TSilentReporter final : public mq::TFeedFailureReporter {
- public:
-  void ReportFailure(std::string_view, std::string_view) override {}
-};
-
-}  // namespace
+#include "fuzz/feeds/SilentReporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

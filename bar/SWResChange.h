@@ -33,12 +33,7 @@ using TOnResChanged =
 // The current mode of the default display device.
 TDisplayResolution ReadDisplayResolution();
 
-struct WindowTraits {
-  using Handle = HWND;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyWindow(h); }
-};
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueWindow = UniqueHandle<HandleTraits<HWND, ::DestroyWindow>>;
 
 class TSWResChange : public TComponent {
  public:

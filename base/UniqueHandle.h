@@ -7,11 +7,22 @@
 //     static void Close(Handle h) noexcept { ::CloseHandle(h); }
 //   };
 //   using UniqueFile = UniqueHandle<FileTraits>;
+//
+// Where the invalid value is a constant and one function closes, HandleTraits says it in a line:
+//
+//   using UniqueRegKey = UniqueHandle<HandleTraits<HKEY, ::RegCloseKey>>;
 #pragma once
 
 #include <utility>
 
 namespace mq {
+
+template <typename H, auto CloseFn, H kInvalid = H{}>
+struct HandleTraits {
+  using Handle = H;
+  static Handle Invalid() noexcept { return kInvalid; }
+  static void Close(Handle h) noexcept { CloseFn(h); }
+};
 
 template <typename Traits>
 class UniqueHandle {

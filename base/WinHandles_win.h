@@ -17,19 +17,9 @@ struct FileHandleTraits {
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 
 // A thread, event or other kernel object: null when there is none.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueKernelHandle = UniqueHandle<HandleTraits<HANDLE, ::CloseHandle>>;
 
 // An open registry key.
-struct RegKeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueRegKey = UniqueHandle<HandleTraits<HKEY, ::RegCloseKey>>;
 
 }  // namespace mq

@@ -19,24 +19,20 @@ void Track() noexcept;
 void Untrack() noexcept;
 }  // namespace gdi_detail
 
-template <typename H>
-struct GdiObjectTraits {
+// A GDI handle that one function deletes; deleting it uncounts it.
+template <typename H, auto DeleteFn>
+struct CountedGdiTraits {
   using Handle = H;
   static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle h) noexcept {
-    ::DeleteObject(h);
+    DeleteFn(h);
     gdi_detail::Untrack();
   }
 };
 
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept {
-    ::DeleteDC(h);
-    gdi_detail::Untrack();
-  }
-};
+template <typename H>
+using GdiObjectTraits = CountedGdiTraits<H, ::DeleteObject>;
+using MemoryDcTraits = CountedGdiTraits<HDC, ::DeleteDC>;
 
 // A counted, move-only owner: adopting a valid handle counts it, closing it uncounts it.
 template <typename Traits>
@@ -140,12 +136,7 @@ class DcStateGuard {
 };
 
 // Icons and cursors made by the program (not shared system ones).
-struct IconTraits {
-  using Handle = HICON;
-  static Handle Invalid() noexcept { return nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueIcon = UniqueHandle<HandleTraits<HICON, ::DestroyIcon>>;
 
 // The platform's colour for a TColor value (system colours resolved).
 COLORREF ColorToRgb(unsigned int color) noexcept;

@@ -6,12 +6,7 @@
 namespace mq {
 namespace {
 
-struct SocketTraits {
-  using Handle = SOCKET;
-  static Handle Invalid() noexcept { return INVALID_SOCKET; }
-  static void Close(Handle s) noexcept { ::closesocket(s); }
-};
-using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueSocket = UniqueHandle<HandleTraits<SOCKET, ::closesocket, INVALID_SOCKET>>;
 
 // Winsock started for the lifetime of one probe (the calls are counted per process).
 class TWsaSession {

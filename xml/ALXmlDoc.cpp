@@ -582,16 +582,6 @@ void TALXmlAttributeNode::SetInternalNameOrContent(std::string value) {
   name_ = std::move(value);
 }
 
-void TALXmlTextNode::SetParentNode(TALXMLNode* parent) {
-  parent_ = parent;
-  TALXMLNode::SetParentNode(parent);
-}
-
-void TALXmlCommentNode::SetParentNode(TALXMLNode* parent) {
-  parent_ = parent;
-  TALXMLNode::SetParentNode(parent);
-}
-
 TALXmlProcessingInstrNode::TALXmlProcessingInstrNode(TALXMLDocument* ownerDocument, std::string target,
                                                      std::string data)
     : TALXMLNode(ownerDocument), target_(std::move(target)), data_(std::move(data)) {

@@ -292,39 +292,28 @@ class TALXmlAttributeNode final : public TALXMLNode {
   std::string name_;
 };
 
-// Kind 3.
-class TALXmlTextNode final : public TALXMLNode {
+// Kinds 3 and 8: text and comments, a string with a parent and nothing below it.
+template <TALXMLNodeType kType>
+class TALXmlCharacterNode final : public TALXMLNode {
  public:
-  TALXmlTextNode(TALXMLDocument* ownerDocument, std::string text) noexcept
+  TALXmlCharacterNode(TALXMLDocument* ownerDocument, std::string text) noexcept
       : TALXMLNode(ownerDocument), text_(std::move(text)) {}
 
   const std::string& InternalNameOrContent() const noexcept override { return text_; }
-  TALXMLNodeType NodeType() const noexcept override { return ntText; }
+  TALXMLNodeType NodeType() const noexcept override { return kType; }
   TALXMLNode* ParentNode() const noexcept override { return parent_; }
   void SetInternalNameOrContent(std::string value) override { text_ = std::move(value); }
-  void SetParentNode(TALXMLNode* parent) override;
+  void SetParentNode(TALXMLNode* parent) override {
+    parent_ = parent;
+    TALXMLNode::SetParentNode(parent);
+  }
 
  private:
   TALXMLNode* parent_ = nullptr;
   std::string text_;
 };
-
-// Kind 8.
-class TALXmlCommentNode final : public TALXMLNode {
- public:
-  TALXmlCommentNode(TALXMLDocument* ownerDocument, std::string text) noexcept
-      : TALXMLNode(ownerDocument), text_(std::move(text)) {}
-
-  const std::string& InternalNameOrContent() const noexcept override { return text_; }
-  TALXMLNodeType NodeType() const noexcept override { return ntComment; }
-  TALXMLNode* ParentNode() const noexcept override { return parent_; }
-  void SetInternalNameOrContent(std::string value) override { text_ = std::move(value); }
-  void SetParentNode(TALXMLNode* parent) override;
-
- private:
-  TALXMLNode* parent_ = nullptr;
-  std::string text_;
-};
+using TALXmlTextNode = TALXmlCharacterNode<ntText>;
+using TALXmlCommentNode = TALXmlCharacterNode<ntComment>;
 
 // Kind 7.
 class TALXmlProcessingInstrNode final : public TALXMLNode {

@@ -13,6 +13,7 @@
 #include "feeds/LoaderProxy.h"
 #include "feeds/uRSSHandler.h"
 #include "tests/support/FeedTestSupport.h"
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -394,10 +395,7 @@ TEST(MainTrackBar, IntervalsAndPositions) {
 }
 
 TEST(MainLinks, OpensOnlyWebAddressesAfterTrimming) {
-  const struct {
-    const char* link;
-    const char* opened;
-  } accepted[] = {
+  const test::TextCase accepted[] = {
       {"http://news.example/1", "http://news.example/1"},
       {"https://news.example/1", "https://news.example/1"},
       {"HTTPS://NEWS.EXAMPLE/", "HTTPS://NEWS.EXAMPLE/"},
@@ -405,10 +403,10 @@ TEST(MainLinks, OpensOnlyWebAddressesAfterTrimming) {
       {"  https://x.example/a b  ", "https://x.example/a b"},
       {"\r\n\thttp://x.example/\r\n", "http://x.example/"},
   };
-  for (const auto& c : accepted) {
-    const auto l = LinkToOpen(c.link);
-    ASSERT_TRUE(l.has_value()) << c.link;
-    EXPECT_EQ(*l, c.opened);
+  for (const test::TextCase& c : accepted) {
+    const auto l = LinkToOpen(c.in);
+    ASSERT_TRUE(l.has_value()) << c.in;
+    EXPECT_EQ(*l, c.out);
   }
   for (const char* link :
        {"C:\\Windows\\System32\\calc.exe?http://x", "calc.exe http://x", "file:///C:/x.exe?https://y",

@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tests/bar/BarTestScreen.h"
 
 namespace mq::bar {
 
@@ -61,19 +64,12 @@ class FakeRegistry : public BarRegistry {
 class RecordingBar : public AppBarCore {
  public:
   RecordingBar() : AppBarCore(1024, 768) {
-    metrics.screenWidth = 1024;
-    metrics.screenHeight = 768;
-    metrics.workArea = {0, 0, 1024, 740};
-    metrics.cxBorder = 1;
     metrics.cyBorder = 1;
-    metrics.cxVScroll = 16;
-    metrics.cyHScroll = 16;
-    metrics.cxDoubleClk = 4;
     metrics.cyDoubleClk = 4;
   }
 
   std::vector<std::string> log;
-  BarMetrics metrics;
+  BarMetrics metrics = Screen1024();
   std::uintptr_t self = 0x1234;
   std::uintptr_t autoHideOwner[4] = {};
   std::int32_t takenTop = 0;
@@ -207,14 +203,17 @@ class RecordingBar : public AppBarCore {
 
 using Log = std::vector<std::string>;
 
+// Every application of an edge first asks the shell about the auto-hide bar of each edge.
+Log AfterAutoHideQuestions(std::initializer_list<std::string> rest) {
+  Log log = {"GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3"};
+  log.insert(log.end(), rest);
+  return log;
+}
+
 TEST(BarApply, DockingToTheTopRunsTheWholeSequence) {
   RecordingBar bar;
   bar.SetEdge(abeTop);
-  const Log expected = {
-      "GETAUTOHIDEBAR 0",
-      "GETAUTOHIDEBAR 1",
-      "GETAUTOHIDEBAR 2",
-      "GETAUTOHIDEBAR 3",
+  const Log expected = AfterAutoHideQuestions({
       "QUERYPOS 1 0,0,1024,768 -> 0,0,1024,740",
       "SETPOS 1 0,0,1024,32 -> 0,0,1024,32",
       "left 0",
@@ -224,7 +223,7 @@ TEST(BarApply, DockingToTheTopRunsTheWholeSequence) {
       "z topmost",
       "ACTIVATE",
       "button hide",
-  };
+  });
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.prepared, 1);
   EXPECT_EQ(bar.window, (BarRect{0, 0, 1024, 32}));
@@ -254,11 +253,7 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
   bar.SetFloatRight(350);
   bar.SetFloatBottom(100);
   bar.SetEdge(abeFloat);
-  const Log expected = {
-      "GETAUTOHIDEBAR 0",
-      "GETAUTOHIDEBAR 1",
-      "GETAUTOHIDEBAR 2",
-      "GETAUTOHIDEBAR 3",
+  const Log expected = AfterAutoHideQuestions({
       "SETPOS 5 0,0,0,0 -> 0,0,0,0",
       "left 50",
       "top 60",
@@ -268,7 +263,7 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
       "ACTIVATE",
       "style caption",
       "button show",
-  };
+  });
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.window, (BarRect{50, 60, 350, 100}));
 
@@ -281,8 +276,7 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
 TEST(BarApply, UnknownUnregistersAndLeavesTheButtonOfAFloatDependentBar) {
   RecordingBar bar;
   bar.SetEdge(abeUnknown);
-  const Log expected = {"GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3",
-                        "REMOVE",           "z topmost",        "ACTIVATE"};
+  const Log expected = AfterAutoHideQuestions({"REMOVE", "z topmost", "ACTIVATE"});
   EXPECT_EQ(bar.log, expected);
 }
 
@@ -395,11 +389,7 @@ TEST(BarAutoHide, AcceptedBarClaimsNoSpaceAndHidesToASliver) {
   RecordingBar bar;
   bar.SetAutoHide(true);
   bar.SetEdge(abeTop);
-  const Log expected = {
-      "GETAUTOHIDEBAR 0",
-      "GETAUTOHIDEBAR 1",
-      "GETAUTOHIDEBAR 2",
-      "GETAUTOHIDEBAR 3",
+  const Log expected = AfterAutoHideQuestions({
       "SETAUTOHIDEBAR 1 1",
       "SETPOS 0 0,0,0,0 -> 0,0,0,0",
       "left 0",
@@ -409,7 +399,7 @@ TEST(BarAutoHide, AcceptedBarClaimsNoSpaceAndHidesToASliver) {
       "z topmost",
       "ACTIVATE",
       "button hide",
-  };
+  });
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.autoHideOwner[abeTop], bar.self);
   EXPECT_FALSE(bar.AutoHideShown());

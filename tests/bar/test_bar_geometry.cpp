@@ -7,22 +7,10 @@
 #include <cstring>
 #include <utility>
 
+#include "tests/bar/BarTestScreen.h"
+
 namespace mq::bar {
 namespace {
-
-BarMetrics Screen1024() {
-  BarMetrics m;
-  m.screenWidth = 1024;
-  m.screenHeight = 768;
-  m.workArea = {0, 0, 1024, 740};
-  m.cxBorder = 1;
-  m.cyBorder = 2;
-  m.cxVScroll = 16;
-  m.cyHScroll = 16;
-  m.cxDoubleClk = 4;
-  m.cyDoubleClk = 5;
-  return m;
-}
 
 std::int32_t Int32At(const unsigned char* b, int offset) {
   return static_cast<std::int32_t>(b[offset] | b[offset + 1] << 8 | b[offset + 2] << 16 |

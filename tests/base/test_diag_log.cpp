@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -86,15 +87,12 @@ TEST(DiagLogLine, LongTextIsCutAtACharacterBoundary) {
 }
 
 TEST(DiagLogLine, FileSitsBesideTheProgram) {
-  struct Case {
-    const char* exe;
-    const char* log;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"C:\\Program Files\\Marquelle\\marquelle.exe", "C:\\Program Files\\Marquelle\\marquelle.log"},
       {"/opt/mq/marquelle", "/opt/mq/marquelle.log"},
       {"marquelle.exe", "marquelle.log"},
   };
-  for (const auto& c : cases) EXPECT_EQ(LogFileFor(c.exe), c.log);
+  for (const test::TextCase& c : cases) EXPECT_EQ(LogFileFor(c.in), c.out);
 }
 
 TEST_F(LogFolder, OffUntilOpenedThenAppendsToWhatIsThere) {

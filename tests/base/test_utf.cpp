@@ -1,6 +1,7 @@
 #include "base/Utf.h"
 
 #include <gtest/gtest.h>
+#include "tests/support/TextCase.h"
 
 using mq::FromWide;
 using mq::ToWide;
@@ -11,10 +12,7 @@ TEST(Utf, RoundTripsEveryPlane) {
 }
 
 TEST(Utf, IllFormedBytesBecomeReplacementCharactersAndLoseNothingAfter) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const mq::test::TextCase cases[] = {
       {"a\xFF"
        "b",
        "a\xEF\xBF\xBD"
@@ -23,7 +21,7 @@ TEST(Utf, IllFormedBytesBecomeReplacementCharactersAndLoseNothingAfter) {
       {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                    // overlong
       {"\xED\xA0\x80x", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDx"},  // encoded surrogate
   };
-  for (const auto& c : cases) EXPECT_EQ(FromWide(ToWide(c.in)), c.out) << c.in;
+  for (const mq::test::TextCase& c : cases) EXPECT_EQ(FromWide(ToWide(c.in)), c.out) << c.in;
 }
 
 TEST(Utf, AppendUtf8RejectsSurrogatesAndOutOfRange) {

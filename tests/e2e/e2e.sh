@@ -11,29 +11,19 @@
 # figures (time to the first item, CPU over 60 s of scrolling, memory) stay in WORK_DIR.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-exe=$1 probe=$2 work=$3
+# shellcheck source=tests/e2e/common.sh
+. "$here/common.sh" "$@"
 
 # A sandbox of its own with a fresh prefix and display, also when ctest itself runs in one.
-if [ "${MQ_E2E_INNER:-}" != 1 ]; then
-  rm -rf "$work"
-  mkdir -p "$work"
+if outside_sandbox; then
   MQ_E2E_INNER=1 exec "$root/scripts/sandbox.sh" --prefix "$work/prefix" -- "$0" "$@"
 fi
 
-wine=/usr/lib/wine/wine64
-app=$work/Marquelle
-feed=$work/feed
-shots=$work/screenshots
-mkdir -p "$app" "$feed" "$shots"
-cp "$exe" "$app/marquelle.exe"
 port=18081
 url="http://127.0.0.1:$port/news.xml"
-log=$work/e2e.log
-: >"$log"
-failures=0
-pass() { echo "PASS: $*" | tee -a "$log"; }
-fail() { echo "FAIL: $*" | tee -a "$log"; failures=$((failures + 1)); }
+shots=$work/screenshots
+mkdir -p "$shots"
+install_program
 shot() { import -display "$DISPLAY" -window root "$shots/$1.png" 2>/dev/null || true; }
 
 cat >"$feed/news.xml" <<'XML'
@@ -50,18 +40,10 @@ XML
 # The user's settings: the loopback feed, reloaded every 2 minutes.
 printf '[Global]\r\nUrl=%s\r\nReload_Time=2\r\n' "$url" >"$app/app.config"
 
-server=
-start_server() {
-  python3 -m http.server "$port" --bind 127.0.0.1 --directory "$feed" >>"$work/server.log" 2>&1 &
-  server=$!
-  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-}
-stop_server() { [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true; server=; }
 program=
 cleanup() { stop_server; [ -n "$program" ] && kill "$program" 2>/dev/null || true; }
 trap cleanup EXIT
 
-probe() { "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
 expect_ticker() {  # TEXT TIMEOUT_MS NAME
   local out
   out=$(probe ticker "$1" "$2") || true
@@ -166,13 +148,8 @@ shot 06-next-start
 kill "$program" 2>/dev/null || true
 program=
 
-{
-  echo "figures:"
-  echo "  start to the feed loaded (title on screen): $title_ms ms"
-  echo "  start to the first item's text wholly on screen: $first_ms ms"
-  echo "  CPU over 60 s of scrolling: $cpu % of one core"
-  echo "  memory: VmRSS $rss kB, peak VmHWM $hwm kB"
-} | tee -a "$log"
 echo "screenshots: $shots"
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish "start to the feed loaded (title on screen): $title_ms ms" \
+  "start to the first item's text wholly on screen: $first_ms ms" \
+  "CPU over 60 s of scrolling: $cpu % of one core" \
+  "memory: VmRSS $rss kB, peak VmHWM $hwm kB"

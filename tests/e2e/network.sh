@@ -13,33 +13,22 @@
 #   3. A stable network and a feed that fails: the detector starts no extra downloads.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-exe=$1 probe=$2 work=$3
+# shellcheck source=tests/e2e/common.sh
+. "$here/common.sh" "$@"
 
 # A network namespace of its own also when ctest runs in a sandbox, whose other tests must
 # not see these routes; inside it, the sandbox's display and a prefix copied from a finished
 # one when there is one.
-if [ "${MQ_E2E_INNER:-}" != 1 ]; then
-  rm -rf "$work"
-  mkdir -p "$work"
+if outside_sandbox; then
   seed=${WINEPREFIX:-${MQ_WINEPREFIX:-$HOME/.cache/marquelle/wineprefix}}
   MQ_E2E_INNER=1 exec unshare -rn env MQ_SANDBOX=1 \
     "$root/scripts/sandbox.sh" --prefix "$work/prefix" --seed "$seed" -- "$0" "$@"
 fi
 
-wine=/usr/lib/wine/wine64
 probe_address=1.1.1.1   # kProbeAddress (net/QuNetUtil.h)
 cancel_ms=1000 interval_ms=5000
-app=$work/Marquelle
-feed=$work/feed
-mkdir -p "$app" "$feed"
-cp "$exe" "$app/marquelle.exe"
 port=18082
-log=$work/network.log
-: >"$log"
-failures=0
-pass() { echo "PASS: $*" | tee -a "$log"; }
-fail() { echo "FAIL: $*" | tee -a "$log"; failures=$((failures + 1)); }
+install_program
 ms_now() { echo $(( $(date +%s%N) / 1000000 )); }
 
 cat >"$feed/news.xml" <<'XML'
@@ -52,13 +41,7 @@ XML
 # the detector.
 printf '[Global]\r\nUrl=http://127.0.0.1:%s/news.xml\r\nReload_Time=2\r\n' "$port" >"$app/app.config"
 
-server= program=
-start_server() {  # DIRECTORY
-  python3 -m http.server "$port" --bind 127.0.0.1 --directory "$1" >>"$work/server.log" 2>&1 &
-  server=$!
-  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-}
-stop_server() { [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true; server=; }
+program=
 # Ends the program and waits until its bar is gone, so the next run finds only its own.
 stop_program() {
   "$wine" taskkill /f /im marquelle.exe >/dev/null 2>&1 || true
@@ -69,7 +52,6 @@ stop_program() {
 cleanup() { stop_server; stop_program; }
 trap cleanup EXIT
 gets() { grep -c '"GET /news.xml' "$work/server.log" 2>/dev/null || true; }
-probe() { "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'; }
 # Starts the program and prints the milliseconds until its bar is on screen.
 start_program() {
   local t0
@@ -140,10 +122,5 @@ n=$(gets)
 stop_program
 stop_server
 
-{
-  echo "figures:"
-  echo "  bar on screen, no route: $unrouted_ms ms; probe address dropped: $dropped_ms ms"
-  echo "  network back to download start: $back_ms ms"
-} | tee -a "$log"
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish "bar on screen, no route: $unrouted_ms ms; probe address dropped: $dropped_ms ms" \
+  "network back to download start: $back_ms ms"

@@ -11,6 +11,7 @@
 
 #include "http/ALHttpClient.h"
 #include "http/ALHttpCommon.h"
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -147,29 +148,23 @@ TEST(RequestHeader, AssignFromAnotherKindIsRefused) {
 }
 
 TEST(RequestHeader, ComposeTrimsValuesAndSkipsEmptyOnes) {
-  struct Case {
-    const char* value;
-    const char* composed;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"   ", ""},
       {"\t\r\n", ""},
       {"  x  ", "Host: x\r\n"},
       {"\x01y\x1F", "Host: y\r\n"},
       {" a b ", "Host: a b\r\n"},
   };
-  for (const Case& c : cases) {
+  for (const test::TextCase& c : cases) {
     TALHTTPRequestHeader header;
     header.SetAccept("");
-    header.SetHost(c.value);
-    EXPECT_EQ(header.ComposeHeaderText(), c.composed) << '"' << c.value << '"';
+    header.SetHost(c.in);
+    EXPECT_EQ(header.ComposeHeaderText(), c.out) << '"' << c.in << '"';
   }
 }
 
 TEST(RequestHeader, CustomLinesSplitAtTheFirstColon) {
-  struct Case {
-    const char* line;
-    const char* composed;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"X-Name: value", "X-Name: value\r\n"},
       {"X-Name:value", "X-Name: value\r\n"},
       {"X-Time: 10:20:30", "X-Time: 10:20:30\r\n"},
@@ -180,11 +175,11 @@ TEST(RequestHeader, CustomLinesSplitAtTheFirstColon) {
       {"   : value", ""},
       {": value", ""},
   };
-  for (const Case& c : cases) {
+  for (const test::TextCase& c : cases) {
     TALHTTPRequestHeader header;
     header.SetAccept("");
-    header.CustomHeaders().push_back(c.line);
-    EXPECT_EQ(header.ComposeHeaderText(), c.composed) << '"' << c.line << '"';
+    header.CustomHeaders().push_back(c.in);
+    EXPECT_EQ(header.ComposeHeaderText(), c.out) << '"' << c.in << '"';
   }
 }
 
@@ -402,23 +397,20 @@ TEST(ResponseHeader, CookieLineIsSplitDecodedAndRemoved) {
 }
 
 TEST(ResponseHeader, MalformedEscapesRaiseTheirMessages) {
-  struct Case {
-    const char* value;
-    const char* message;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"a=%4", "Error decoding URL style (%XX) encoded string at position 3"},
       {"a=%", "Error decoding URL style (%XX) encoded string at position 3"},
       {"ab=1%zz", "Invalid URL encoded character (zz) at position 5"},
       {"%g1", "Invalid URL encoded character (g1) at position 1"},
       {"ok=1; b=%1x", "Invalid URL encoded character (1x) at position 3"},
   };
-  for (const Case& c : cases) {
+  for (const test::TextCase& c : cases) {
     TALHTTPResponseHeader h;
     try {
-      h.SetRawHeaderText("HTTP/1.1 200 OK\r\nCookie: " + std::string(c.value) + "\r\n");
-      ADD_FAILURE() << "no exception for " << c.value;
+      h.SetRawHeaderText("HTTP/1.1 200 OK\r\nCookie: " + std::string(c.in) + "\r\n");
+      ADD_FAILURE() << "no exception for " << c.in;
     } catch (const EALHTTPDecodeError& e) {
-      EXPECT_STREQ(e.what(), c.message) << c.value;
+      EXPECT_STREQ(e.what(), c.out) << c.in;
     }
   }
 }

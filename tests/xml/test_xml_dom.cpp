@@ -7,6 +7,7 @@
 
 #include "XmlTestUtil.h"
 #include "xml/ALXmlDoc.h"
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -332,10 +333,7 @@ TEST(dom_nodes, AttributesAndChildValues) {
 // --- Auto-indent ------------------------------------------------------------------------------
 
 TEST(dom_indent, AppendingIndentsByDepth) {
-  struct Case {
-    const char* indent;
-    const char* expected;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"  ",
        "<rss>\r\n  <channel>\r\n    <title>T</title>\r\n    <link/>\r\n    <!--c-->\r\n"
        "  </channel>\r\n</rss>"},
@@ -343,10 +341,10 @@ TEST(dom_indent, AppendingIndentsByDepth) {
        "<rss>\r\n\t<channel>\r\n\t\t<title>T</title>\r\n\t\t<link/>\r\n\t\t<!--c-->\r\n"
        "\t</channel>\r\n</rss>"},
   };
-  for (const auto& c : cases) {
+  for (const test::TextCase& c : cases) {
     TALXMLDocument doc;
     doc.SetOptions(doNodeAutoIndent);
-    doc.SetNodeIndentStr(c.indent);
+    doc.SetNodeIndentStr(c.in);
     doc.SetActive(true);
     TALXMLNode* rss = doc.Node()->AddChild("rss");
     TALXMLNode* channel = rss->AddChild("channel");
@@ -354,16 +352,15 @@ TEST(dom_indent, AppendingIndentsByDepth) {
     channel->AddChild("link");
     channel->ChildNodes()->Add(doc.CreateNode("c", ntComment));
     rss->SetAttributes("version", "2.0");  // attributes are never indented
-    EXPECT_EQ(Visible(doc.SaveToXML()),
-              Visible(std::string(c.expected).replace(4, 0, " version=\"2.0\"")));
+    EXPECT_EQ(Visible(doc.SaveToXML()), Visible(std::string(c.out).replace(4, 0, " version=\"2.0\"")));
 
     // Reading a document with auto-indent gives the same layout; its own blanks are dropped.
     TALXMLDocument parsed;
     parsed.SetOptions(doNodeAutoIndent);
     parsed.SetParseOptions(poPreserveWhiteSpace);
-    parsed.SetNodeIndentStr(c.indent);
+    parsed.SetNodeIndentStr(c.in);
     parsed.LoadFromXML("<rss>\n <channel> <title>T</title><link/><!--c--></channel>  </rss>");
-    EXPECT_EQ(Visible(parsed.SaveToXML()), Visible(c.expected));
+    EXPECT_EQ(Visible(parsed.SaveToXML()), Visible(c.out));
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "XmlTestUtil.h"
 #include "xml/ALXmlDoc.h"
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -106,10 +107,7 @@ TEST(parse_whitespace, BlankTextIsDroppedUnlessPreservedInsideAnElement) {
 }
 
 TEST(parse_entities, FivePredefinedReferencesOneLevelOthersUntouched) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"&quot;&apos;&amp;&lt;&gt;", "\"'&<>"},
       {"&amp;lt;", "&lt;"},  // one level only
       {"&#60;&#x3C;", "&#60;&#x3C;"},
@@ -119,7 +117,7 @@ TEST(parse_entities, FivePredefinedReferencesOneLevelOthersUntouched) {
       {"&lt", "&lt"},
       {"&                      ;&gt;", "&                      ;>"},
   };
-  for (const auto& c : cases) {
+  for (const test::TextCase& c : cases) {
     EXPECT_EQ(ALXmlDecodeEntities(c.in), c.out) << c.in;
     auto doc = Load(std::string("<r a=\"") + c.in + "\">" + c.in + "</r>");
     EXPECT_EQ(doc->DocumentElement()->Text(), c.out) << c.in;
@@ -189,10 +187,7 @@ TEST(parse_attributes, TextAfterAQuotedGreaterThanStaysText) {
 }
 
 TEST(parse_attributes, FormsThatFail) {
-  struct Case {
-    const char* xml;
-    const char* message;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"<r a/>", "Xml Parse error"},  // no value
       {"<r a=/>", "Xml Parse error"},
       {"<r a=1/>", "Xml Parse error"},                        // unquoted
@@ -201,7 +196,7 @@ TEST(parse_attributes, FormsThatFail) {
       {"<r =\"1\"/>", "The parameter is incorrect"},          // no name
       {"<r a =/>", "Xml Parse error"},
   };
-  for (const auto& c : cases) EXPECT_EQ(LoadError(c.xml), c.message) << c.xml;
+  for (const test::TextCase& c : cases) EXPECT_EQ(LoadError(c.in), c.out) << c.in;
 }
 
 TEST(parse_fields, ExtractHeaderFieldsTokensAndJoining) {
@@ -234,10 +229,7 @@ TEST(parse_fields, ExtractHeaderFieldsTokensAndJoining) {
 }
 
 TEST(parse_failures, ExactMessages) {
-  struct Case {
-    const char* xml;
-    const char* message;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"<r", "Xml Parse error"},
       {"<", "Xml Parse error"},
       {"<r><?pi never ends</r>", "Xml Parse error"},
@@ -258,7 +250,7 @@ TEST(parse_failures, ExactMessages) {
       {"<r/><!-- c -->", "Only one top level element is allowed in an XML document"},
       {"<r/><?pi?>", "Only one top level element is allowed in an XML document"},
   };
-  for (const auto& c : cases) EXPECT_EQ(LoadError(c.xml), c.message) << c.xml;
+  for (const test::TextCase& c : cases) EXPECT_EQ(LoadError(c.in), c.out) << c.in;
 }
 
 TEST(parse_failures, LenientWhereTheFeedParserNeedsIt) {

@@ -11,6 +11,7 @@
 
 #include "XmlTestUtil.h"
 #include "xml/ALXmlDoc.h"
+#include "tests/support/TextCase.h"
 
 namespace mq {
 namespace {
@@ -20,10 +21,7 @@ using xmltest::Load;
 using xmltest::Visible;
 
 TEST(write_xml, SerialisesEachKindWithEscaping) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const test::TextCase cases[] = {
       {"<r/>", "<r/>"},
       {"<r></r>", "<r/>"},  // no children: an empty-element tag
       {"<?xml version=\"1.0\"?>\n<!--c-->\n<r/>", "<?xml version=\"1.0\"?>\r\n<!--c-->\r\n<r/>"},
@@ -35,7 +33,8 @@ TEST(write_xml, SerialisesEachKindWithEscaping) {
       {"<r>\r\n<a>t</a>\r\n</r>", "<r><a>t</a></r>"},
       {"<r><a><b><c/></b></a></r>", "<r><a><b><c/></b></a></r>"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Visible(Load(c.in)->SaveToXML()), Visible(c.out)) << c.in;
+  for (const test::TextCase& c : cases)
+    EXPECT_EQ(Visible(Load(c.in)->SaveToXML()), Visible(c.out)) << c.in;
 }
 
 // A deterministic feed-shaped document with every construct the reader knows.

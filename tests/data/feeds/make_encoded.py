@@ -5,6 +5,14 @@ Run once from this folder when a text changes (python3 make_encoded.py); the fil
 are committed, so tests never need Python.
 """
 
+
+def simple_feed(encoding, title, link, items):
+    """An RSS 2.0 channel with a title and a link, and items of a title and a link."""
+    entries = "".join(f"<item>\n<title>{t}</title>\n<link>{l}</link>\n</item>\n" for t, l in items)
+    return (f'<?xml version="1.0" encoding="{encoding}"?>\n<rss version="2.0">\n<channel>\n'
+            f"<title>{title}</title>\n<link>{link}</link>\n{entries}</channel>\n</rss>\n")
+
+
 FEEDS = {
     # A mainland news portal: GB2312 declared, as such sites still send it.
     "gb2312.xml": ("gb2312", "gb2312", """<?xml version="1.0" encoding="gb2312"?>
@@ -28,97 +36,34 @@ FEEDS = {
 </channel>
 </rss>
 """),
+}
+
+# name, declared encoding, Python codec, channel title and link, items (title, link).
+SIMPLE_FEEDS = [
     # A Taiwanese forum: Big5.
-    "big5.xml": ("big5", "big5", """<?xml version="1.0" encoding="big5"?>
-<rss version="2.0">
-<channel>
-<title>臺灣科技論壇</title>
-<link>http://forum.example.tw/</link>
-<item>
-<title>新款筆電開箱與評測</title>
-<link>http://forum.example.tw/t/1</link>
-</item>
-<item>
-<title>颱風動態：請注意強風豪雨</title>
-<link>http://forum.example.tw/t/2</link>
-</item>
-</channel>
-</rss>
-"""),
+    ("big5.xml", "big5", "big5", "臺灣科技論壇", "http://forum.example.tw/",
+     [("新款筆電開箱與評測", "http://forum.example.tw/t/1"),
+      ("颱風動態：請注意強風豪雨", "http://forum.example.tw/t/2")]),
     # A German regional paper: ISO-8859-1 declared; the quotes are windows-1252 bytes, as
     # such servers really send them.
-    "iso-8859-1.xml": ("ISO-8859-1", "cp1252", """<?xml version="1.0" encoding="ISO-8859-1"?>
-<rss version="2.0">
-<channel>
-<title>Münchner Abendblatt</title>
-<link>http://abendblatt.example.test/</link>
-<item>
-<title>Weihnachtsmärkte öffnen – Glühwein wird teurer</title>
-<link>http://abendblatt.example.test/1</link>
-</item>
-<item>
-<title>„Straßenbahn fährt wieder“, sagt die MVG</title>
-<link>http://abendblatt.example.test/2</link>
-</item>
-</channel>
-</rss>
-"""),
+    ("iso-8859-1.xml", "ISO-8859-1", "cp1252", "Münchner Abendblatt", "http://abendblatt.example.test/",
+     [("Weihnachtsmärkte öffnen – Glühwein wird teurer", "http://abendblatt.example.test/1"),
+      ("„Straßenbahn fährt wieder“, sagt die MVG", "http://abendblatt.example.test/2")]),
     # A Japanese blog host: Shift_JIS.
-    "shift_jis.xml": ("Shift_JIS", "cp932", """<?xml version="1.0" encoding="Shift_JIS"?>
-<rss version="2.0">
-<channel>
-<title>日本の天気ブログ</title>
-<link>http://tenki.example.jp/</link>
-<item>
-<title>東京で初雪を観測</title>
-<link>http://tenki.example.jp/1</link>
-</item>
-</channel>
-</rss>
-"""),
+    ("shift_jis.xml", "Shift_JIS", "cp932", "日本の天気ブログ", "http://tenki.example.jp/",
+     [("東京で初雪を観測", "http://tenki.example.jp/1")]),
     # A Russian site: windows-1251.
-    "windows-1251.xml": ("windows-1251", "cp1251", """<?xml version="1.0" encoding="windows-1251"?>
-<rss version="2.0">
-<channel>
-<title>Новости дня</title>
-<link>http://novosti.example.test/</link>
-<item>
-<title>Морозы до минус тридцати</title>
-<link>http://novosti.example.test/1</link>
-</item>
-</channel>
-</rss>
-"""),
+    ("windows-1251.xml", "windows-1251", "cp1251", "Новости дня", "http://novosti.example.test/",
+     [("Морозы до минус тридцати", "http://novosti.example.test/1")]),
     # A Windows server writing UTF-16 with a byte-order mark, both byte orders.
-    "utf16le.xml": ("UTF-16", "utf-16-le-bom", """<?xml version="1.0" encoding="UTF-16"?>
-<rss version="2.0">
-<channel>
-<title>Ελληνικά νέα 📰</title>
-<link>http://nea.example.test/</link>
-<item>
-<title>Χιόνια στην Αθήνα</title>
-<link>http://nea.example.test/1</link>
-</item>
-<item>
-<title>中文 and 𠀀 beyond the BMP</title>
-<link>http://nea.example.test/2</link>
-</item>
-</channel>
-</rss>
-"""),
-    "utf16be.xml": ("UTF-16", "utf-16-be-bom", """<?xml version="1.0" encoding="UTF-16"?>
-<rss version="2.0">
-<channel>
-<title>Big-endian bulletin</title>
-<link>http://be.example.test/</link>
-<item>
-<title>Ünïcödé survives the swap</title>
-<link>http://be.example.test/1</link>
-</item>
-</channel>
-</rss>
-"""),
-}
+    ("utf16le.xml", "UTF-16", "utf-16-le-bom", "Ελληνικά νέα 📰", "http://nea.example.test/",
+     [("Χιόνια στην Αθήνα", "http://nea.example.test/1"),
+      ("中文 and 𠀀 beyond the BMP", "http://nea.example.test/2")]),
+    ("utf16be.xml", "UTF-16", "utf-16-be-bom", "Big-endian bulletin", "http://be.example.test/",
+     [("Ünïcödé survives the swap", "http://be.example.test/1")]),
+]
+for name, encoding, codec, title, link, items in SIMPLE_FEEDS:
+    FEEDS[name] = (encoding, codec, simple_feed(encoding, title, link, items))
 
 
 def main():

@@ -129,15 +129,21 @@ void TMainFlow::TitleClicked(std::string_view titleHint) {
   if (auto link = LinkToOpen(titleHint)) view_.OpenLink(*link);
 }
 
-void TMainFlow::ReloadTimerTick() { NewLoader(true); }
+void TMainFlow::ReloadTimerTick() {
+  // While the feed's server asked for a pause, or its downloads keep failing, ticks pass.
+  if (!feed_.FetchState().MayReload(feed_.Url())) return;
+  NewLoader(true);
+}
 
 void TMainFlow::FeedChosen(std::string_view url) {
   feed_.SetUrl(url);
+  feed_.FetchState().ResetBackoff();
   view_.RestartReloadTimer();
   NewLoader(true);
 }
 
 void TMainFlow::ConnectionStatusChanged(bool connected) {
+  if (connected) feed_.FetchState().ResetBackoff();
   if (loading_ || feed_.Items().Count() != 0 || !connected) return;
   view_.RestartReloadTimer();
   NewLoader(true);

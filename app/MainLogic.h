@@ -136,11 +136,14 @@ class TMainFlow {
   // Opens the channel link that the title holds as its hint.
   void TitleClicked(std::string_view titleHint);
 
+  // A download of the current feed, unless its back-off holds reloads (the feed's
+  // FetchState: failures in a row, or the server's Retry-After).
   void ReloadTimerTick();
-  // A feed chosen from a feed menu: a download starts at once, also for the current feed.
+  // A feed chosen from a feed menu: the back-off ends and a download starts at once, also
+  // for the current feed.
   void FeedChosen(std::string_view url);
-  // The connection detector's report: a download starts only when the network is back, no
-  // load is running and the feed has no items.
+  // The connection detector's report: the network back ends the back-off; a download starts
+  // only when the network is back, no load is running and the feed has no items.
   void ConnectionStatusChanged(bool connected);
   // An accepted configuration's interval: set only when it differs from the current one.
   void ConfiguredReloadInterval(std::uint32_t newMs, std::uint32_t currentMs);

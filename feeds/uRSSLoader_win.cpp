@@ -89,26 +89,41 @@ class TWinHttpAutoProxy : public IAutoProxy {
       error = ErrorCodeText(::GetLastError());
       return std::nullopt;
     }
-    const std::wstring scriptUrl = ToWide(config.autoConfigUrl);
-    WINHTTP_AUTOPROXY_OPTIONS options{};
-    if (config.autoDetect) {
-      options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
-      options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-    }
+    // A script the settings name first, then detection: each asked on its own, since a
+    // failed detection can end a combined request before the script is tried.
+    std::optional<TAutoProxyAnswer> answer;
     if (!config.autoConfigUrl.empty()) {
-      options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+      const std::wstring scriptUrl = ToWide(config.autoConfigUrl);
+      WINHTTP_AUTOPROXY_OPTIONS options{};
+      options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
       options.lpszAutoConfigUrl = scriptUrl.c_str();
+      answer = Ask(session.Get(), url, options, error);
     }
+    if (!answer && config.autoDetect) {
+      WINHTTP_AUTOPROXY_OPTIONS options{};
+      options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+      options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+      answer = Ask(session.Get(), url, options, error);
+    }
+    return answer;
+  }
+
+ private:
+  // One WinHttpGetProxyForUrl; the failure's text is added to `error`.
+  static std::optional<TAutoProxyAnswer> Ask(HINTERNET session, const std::string& url,
+                                             WINHTTP_AUTOPROXY_OPTIONS options, std::string& error) {
     const std::wstring address = ToWide(url);
     WINHTTP_PROXY_INFO info{};
-    BOOL ok = ::WinHttpGetProxyForUrl(session.Get(), address.c_str(), &options, &info);
+    BOOL ok = ::WinHttpGetProxyForUrl(session, address.c_str(), &options, &info);
     if (!ok && ::GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
       // The script's server asked for the user's credentials: ask again, offering them.
       options.fAutoLogonIfChallenged = TRUE;
-      ok = ::WinHttpGetProxyForUrl(session.Get(), address.c_str(), &options, &info);
+      ok = ::WinHttpGetProxyForUrl(session, address.c_str(), &options, &info);
     }
     if (!ok) {
-      error = ErrorCodeText(::GetLastError());
+      const std::string what =
+          options.dwFlags == WINHTTP_AUTOPROXY_AUTO_DETECT ? "detection: " : "script: ";
+      error += (error.empty() ? "" : "; ") + what + ErrorCodeText(::GetLastError());
       return std::nullopt;
     }
     TGlobalText proxy, bypass;

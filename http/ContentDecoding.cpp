@@ -50,7 +50,7 @@ class TInflater {
   bool ok_ = false;
 };
 
-inline constexpr std::size_t kChunk = 64 * 1024;
+inline constexpr std::size_t kChunk = std::size_t{64} * 1024;
 constexpr unsigned char kGzipMagic0 = 0x1f;
 constexpr unsigned char kGzipMagic1 = 0x8b;
 

@@ -90,7 +90,8 @@ std::optional<std::int64_t> ToSeconds(const TCivil& c) {
   if (c.month < 1 || c.month > 12 || c.day < 1 || c.day > DaysInMonth(c.year, c.month) || c.hour > 23 ||
       c.minute > 59 || c.second > 60)
     return std::nullopt;
-  return DaysFromCivil(c.year, c.month, c.day) * 86400 + c.hour * 3600 + c.minute * 60 + c.second;
+  return DaysFromCivil(c.year, c.month, c.day) * 86400 + std::int64_t{c.hour} * 3600 +
+         std::int64_t{c.minute} * 60 + c.second;
 }
 
 }  // namespace

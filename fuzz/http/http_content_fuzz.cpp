@@ -13,8 +13,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static constexpr std::string_view kCodings[] = {"gzip", "deflate", "x-gzip", "gzip, deflate", "identity, gzip",
-                                                  "DEFLATE", "", "br"};
+  static constexpr std::string_view kCodings[] = {"gzip",           "deflate", "x-gzip", "gzip, deflate",
+                                                  "identity, gzip", "DEFLATE", "",       "br"};
   constexpr std::size_t kLimit = 1 << 20;
   const std::string_view coding = kCodings[data[0] % (sizeof kCodings / sizeof kCodings[0])];
   const std::string body(reinterpret_cast<const char*>(data) + 1, size - 1);
@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   mq::ParseHttpDate(text);
   const std::size_t half = text.size() / 2;
-  const auto wait = mq::RetryAfterDelay(text.substr(0, half), text.substr(half), std::chrono::system_clock::now());
+  const auto wait =
+      mq::RetryAfterDelay(text.substr(0, half), text.substr(half), std::chrono::system_clock::now());
   if (wait && wait->count() < 0) __builtin_trap();
   return 0;
 }

@@ -309,7 +309,10 @@ void CALLBACK WatchTheBox(HWND, UINT, UINT_PTR, DWORD) {
   if (w.stage == 0 && !boxes.empty()) {
     w.loadingWhenBoxOpened = w.form->Loading();
     w.tickerWhenBoxOpened = w.form->lblTicker->Text();
-    w.form->tmrReloadTimer(w.form->tmrReload);  // the next reload fails too
+    // The next reload tick, once the back-off after the failure has passed, fails too.
+    w.form->Feed()->FetchState().SetClock(
+        [] { return std::chrono::steady_clock::now() + TFeedFetchState::kFirstBackoff; });
+    w.form->tmrReloadTimer(w.form->tmrReload);
     w.stage = 1;
     w.since = now;
   } else if (w.stage == 1) {

@@ -9,7 +9,13 @@ namespace mq {
 
 TTextAndHint TickerTextFor(const TRSSHandler& feed) {
   const int index = feed.CurrentIndex();
-  if (index < 0) return {std::string(kNoFeedText), std::string(kNoFeedHint)};
+  if (index < 0) {
+    // Why the last download gave nothing, when it failed, under the general hint.
+    std::string hint(kNoFeedHint);
+    const std::string cause = feed.FetchState().LastFailure(feed.Url());
+    if (!cause.empty()) hint += "\n" + CutToCodePoints(cause, kMaxDescriptionChars);
+    return {std::string(kNoFeedText), std::move(hint)};
+  }
   const TRSSItem& item = *feed.CurrentItem();
   std::string text = std::to_string(index + 1);
   text += '/';

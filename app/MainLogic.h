@@ -73,7 +73,8 @@ struct TTextAndHint {
 
 // The ticker's text and hint for the feed's state: "<index+1>/<count> <title>" with the
 // description as hint (each with its character references decoded, then cut for display),
-// or the no-feed text when there is no current item.
+// or the no-feed text when there is no current item, its hint followed by the cause of the
+// last failed download on a line of its own (the feed's FetchState), when there is one.
 TTextAndHint TickerTextFor(const TRSSHandler& feed);
 // The feed title's caption and hint: the channel title (decoded, cut) with the channel link
 // (unchanged), or "N/A" with no hint when there is no current item.

@@ -9,6 +9,7 @@ void TFeedFetchState::Use(const std::string& url) {
   url_ = url;
   validators_ = {};
   failures_ = 0;
+  lastFailure_.clear();
   backoffUntil_.reset();
   retryUntil_.reset();
 }
@@ -20,19 +21,22 @@ TFeedValidators TFeedFetchState::ValidatorsFor(const std::string& url) const {
 void TFeedFetchState::Succeeded(const std::string& url, TFeedValidators validators) {
   Use(url);
   validators_ = std::move(validators);
+  lastFailure_.clear();
   ResetBackoff();
 }
 
 void TFeedFetchState::NotModified(const std::string& url) {
   Use(url);
+  lastFailure_.clear();
   ResetBackoff();
 }
 
 void TFeedFetchState::Failed(const std::string& url, Clock::time_point started,
-                             Clock::time_point finished,
-                             std::optional<std::chrono::seconds> retryAfter) {
+                             Clock::time_point finished, std::optional<std::chrono::seconds> retryAfter,
+                             std::string cause) {
   Use(url);
   validators_ = {};
+  lastFailure_ = std::move(cause);
   failures_ = std::min(failures_ + 1, 64);
   // kFirstBackoff doubled for each failure after the first, at most kMaxBackoff.
   std::chrono::seconds wait = kFirstBackoff;

@@ -48,11 +48,11 @@ class TFeedFetchState {
   // The server said the feed of `url` is unchanged (304): the validators stay, the
   // back-off ends.
   void NotModified(const std::string& url);
-  // A download of `url` that began at `started` failed, or brought no feed. The validators
-  // go (the items they stood for are gone), the failure counts, and a Retry-After the
-  // server sent (`retryAfter`, from `finished`) holds reloads until then.
+  // A download of `url` that began at `started` failed, or brought no feed, for `cause`.
+  // The validators go (the items they stood for are gone), the failure counts, and a
+  // Retry-After the server sent (`retryAfter`, from `finished`) holds reloads until then.
   void Failed(const std::string& url, Clock::time_point started, Clock::time_point finished,
-              std::optional<std::chrono::seconds> retryAfter);
+              std::optional<std::chrono::seconds> retryAfter, std::string cause = {});
   // A feed choice, or the network back: the back-off and the Retry-After end.
   void ResetBackoff();
 
@@ -60,6 +60,11 @@ class TFeedFetchState {
   bool MayReload(const std::string& url) const;
   // Failures in a row of the current address.
   int Failures() const { return failures_; }
+  // Why the last download of `url` gave no feed; empty after a feed was read (or a 304),
+  // and for another address.
+  std::string LastFailure(const std::string& url) const {
+    return url == url_ ? lastFailure_ : std::string();
+  }
   // When the back-off (or Retry-After) lets a reload through, if one holds it.
   std::optional<Clock::time_point> HeldUntil() const;
 
@@ -71,6 +76,7 @@ class TFeedFetchState {
   std::string url_;
   TFeedValidators validators_;
   int failures_ = 0;
+  std::string lastFailure_;
   std::optional<Clock::time_point> backoffUntil_;
   std::optional<Clock::time_point> retryUntil_;
 };

@@ -261,11 +261,14 @@ bool HandOverFeed(TRSSHandler& handler, const std::string& url, const TFeedFetch
   handler.ClearItems();
   handler.LoadFromText(fetch.text);
   bool loaded = false;
+  std::string cause;
   if (!fetch.error.empty()) {
-    // The download's failure is already in the log.
+    cause = fetch.error;  // already in the log
   } else if (handler.Kind() == TFeedKind::None) {
+    cause = "The document is no RSS, RDF, Atom or JSON Feed";
     LogEvent("feed", "not a feed " + url + ": the text is no RSS, RDF, Atom or JSON Feed");
   } else if (!handler.LastError().empty()) {
+    cause = "The feed cannot be read: " + handler.LastError();
     LogEvent("feed", "load failed " + url + ": " + handler.LastError());
   } else {
     loaded = true;
@@ -274,7 +277,7 @@ bool HandOverFeed(TRSSHandler& handler, const std::string& url, const TFeedFetch
   if (loaded) {
     state.Succeeded(url, fetch.validators);
   } else {
-    state.Failed(url, fetch.started, fetch.finished, fetch.retryAfter);
+    state.Failed(url, fetch.started, fetch.finished, fetch.retryAfter, std::move(cause));
     if (const auto until = state.HeldUntil()) {
       const auto wait = std::chrono::duration_cast<std::chrono::seconds>(*until - fetch.finished);
       LogEvent("feed", "failure " + std::to_string(state.Failures()) + " in a row for " + url +

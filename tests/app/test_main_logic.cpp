@@ -144,6 +144,16 @@ TEST(MainTicker, NoCurrentItemGivesTheErrorText) {
   unselected.LoadUnselected(Items(2));  // a parse that stopped without a current item
   ASSERT_EQ(unselected.handler.Items().Count(), 2);
   EXPECT_EQ(TickerTextFor(unselected.handler).Text, kNoFeedText);
+  // After a failed download the hint says why, until a feed is read.
+  Feed failed;
+  failed.handler.SetUrl("https://a.example/rss");
+  TFeedFetch refused;
+  refused.error = "The server refused the connection - URL:https://a.example/rss";
+  HandOverFeed(failed.handler, failed.handler.Url(), refused);
+  EXPECT_EQ(TickerTextFor(failed.handler),
+            (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint) + "\n" + refused.error}));
+  failed.Load(Items(1));
+  EXPECT_EQ(TickerTextFor(failed.handler).Hint, "Desc 1");
 }
 
 TEST(MainTitle, DecodesTheChannelTitleButNotItsLink) {
@@ -279,7 +289,8 @@ TEST_F(Flow, FailedOrEmptyDownloadShowsNAAndTheErrorText) {
   EXPECT_EQ(view.titleCaption, "N/A");
   EXPECT_EQ(view.titleHint, "");
   EXPECT_EQ(view.tickerText, kNoFeedText);
-  EXPECT_EQ(view.tickerHint, kNoFeedHint);
+  EXPECT_EQ(view.tickerHint,
+            std::string(kNoFeedHint) + "\nThe document is no RSS, RDF, Atom or JSON Feed");
 }
 
 TEST_F(Flow, ParseWithoutCurrentItemShowsErrorUntilNextSelectsTheFirst) {

@@ -128,5 +128,19 @@ TEST_F(Timed, ValidatorsBelongToTheFeedShown) {
   EXPECT_EQ(state.ValidatorsFor(url), TFeedValidators{});
 }
 
+// The cause of the last failure is kept for the feed shown until a feed (or a 304) comes.
+TEST_F(Timed, LastFailureUntilAFeedComes) {
+  state.Failed(url, At(0), At(1), std::nullopt, "The server refused the connection");
+  EXPECT_EQ(state.LastFailure(url), "The server refused the connection");
+  EXPECT_EQ(state.LastFailure("http://b.example/"), "");
+  state.ResetBackoff();
+  EXPECT_EQ(state.LastFailure(url), "The server refused the connection") << "the items are still gone";
+  state.NotModified(url);
+  EXPECT_EQ(state.LastFailure(url), "");
+  state.Failed(url, At(2), At(3), std::nullopt, "Service Unavailable (503)");
+  state.Succeeded(url, {});
+  EXPECT_EQ(state.LastFailure(url), "");
+}
+
 }  // namespace
 }  // namespace mq

@@ -232,7 +232,10 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   EXPECT_EQ(f.lblTitle->Caption(), "N/A");
   EXPECT_EQ(f.lblTitle->Hint(), "");
   EXPECT_EQ(f.lblTicker->Text(), "现在无法从当前地址获取 feeds!");
-  EXPECT_EQ(f.lblTicker->Hint(), "无效 url 或服务器无响应!");
+  // The general hint, and on a line of its own why the download failed.
+  EXPECT_EQ(f.lblTicker->Hint(),
+            "无效 url 或服务器无响应!\nA connection with the server could not be established - URL:" +
+                refused);
 }
 
 TEST_F(MainWindow, TheNetworkComingBackLoadsAnEmptyIdleFeedAtOnce) {

@@ -1,7 +1,9 @@
 #include "app/MainLogic.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "base/DiagLog.h"
 #include "base/Utf.h"
 #include "feeds/FeedText.h"
 
@@ -137,7 +139,15 @@ void TMainFlow::TitleClicked(std::string_view titleHint) {
 
 void TMainFlow::ReloadTimerTick() {
   // While the feed's server asked for a pause, or its downloads keep failing, ticks pass.
-  if (!feed_.FetchState().MayReload(feed_.Url())) return;
+  const TFeedFetchState& state = feed_.FetchState();
+  if (!state.MayReload(feed_.Url())) {
+    const auto now = state.Now();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::seconds>(state.HeldUntil().value_or(now) - now);
+    LogEvent("reload", "tick skipped for " + feed_.Url() + ": " + std::to_string(state.Failures()) +
+                           " failures in a row, next try in " + std::to_string(left.count()) + " s");
+    return;
+  }
   NewLoader(true);
 }
 

@@ -38,6 +38,7 @@ class TFeedFetchState {
   explicit TFeedFetchState(std::function<Clock::time_point()> now = Clock::now) : now_(std::move(now)) {}
   // The clock MayReload reads (tests set their own).
   void SetClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+  Clock::time_point Now() const { return now_(); }
 
   // The validators to send with a download of `url`: those of its last good response while
   // the feed shown is that response; none otherwise.

@@ -49,9 +49,8 @@ class TRssLoader : public TThread {
   explicit TRssLoader(TRSSHandler& handler, int deadlineMs = kFeedDownloadDeadlineMs);
   ~TRssLoader() override;
 
-  // The loader's client and settings, for inspection before the loader is started.
+  // The loader's client, for inspection before the loader is started.
   const TALWinHttpClient& Client() const noexcept { return *client_; }
-  const TInternetSettings& Settings() const noexcept { return settings_; }
 
  protected:
   // Reads the handler's address and the validators of its feed on the main thread; with an

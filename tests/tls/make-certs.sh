@@ -40,8 +40,8 @@ keyUsage = critical,digitalSignature,keyEncipherment
 extendedKeyUsage = serverAuth
 CNF
 
-# issue NAME HOST [openssl ca validity options...]
-issue() {
+# sign NAME HOST [openssl ca validity options...]
+sign() {
   local name=$1 host=$2
   shift 2
   quiet openssl req -new -newkey rsa:2048 -nodes -keyout "$name.key" -out "$name.csr" \
@@ -49,9 +49,9 @@ issue() {
   quiet openssl ca -batch -config ca.cnf -extensions server -in "$name.csr" -out "$name.crt" "$@"
   cat "$name.crt" "$name.key" >"$name.pem"
 }
-issue good localhost -days 30
-issue wronghost feeds.example.test -days 30
-issue expired localhost -startdate 20200101000000Z -enddate 20210101000000Z
+sign good localhost -days 30
+sign wronghost feeds.example.test -days 30
+sign expired localhost -startdate 20200101000000Z -enddate 20210101000000Z
 
 quiet openssl req -x509 -newkey rsa:2048 -nodes -keyout selfsigned.key -out selfsigned.crt -days 30 \
   -subj "/CN=localhost" -addext "subjectAltName=DNS:localhost"

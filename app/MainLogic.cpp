@@ -1,7 +1,9 @@
 #include "app/MainLogic.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "base/DiagLog.h"
 #include "base/Utf.h"
 #include "feeds/FeedText.h"
 
@@ -9,7 +11,13 @@ namespace mq {
 
 TTextAndHint TickerTextFor(const TRSSHandler& feed) {
   const int index = feed.CurrentIndex();
-  if (index < 0) return {std::string(kNoFeedText), std::string(kNoFeedHint)};
+  if (index < 0) {
+    // Why the last download gave nothing, when it failed, under the general hint.
+    std::string hint(kNoFeedHint);
+    const std::string cause = feed.FetchState().LastFailure(feed.Url());
+    if (!cause.empty()) hint += "\n" + CutToCodePoints(cause, kMaxDescriptionChars);
+    return {std::string(kNoFeedText), std::move(hint)};
+  }
   const TRSSItem& item = *feed.CurrentItem();
   std::string text = std::to_string(index + 1);
   text += '/';
@@ -129,15 +137,29 @@ void TMainFlow::TitleClicked(std::string_view titleHint) {
   if (auto link = LinkToOpen(titleHint)) view_.OpenLink(*link);
 }
 
-void TMainFlow::ReloadTimerTick() { NewLoader(true); }
+void TMainFlow::ReloadTimerTick() {
+  // While the feed's server asked for a pause, or its downloads keep failing, ticks pass.
+  const TFeedFetchState& state = feed_.FetchState();
+  if (!state.MayReload(feed_.Url())) {
+    const auto now = state.Now();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::seconds>(state.HeldUntil().value_or(now) - now);
+    LogEvent("reload", "tick skipped for " + feed_.Url() + ": " + std::to_string(state.Failures()) +
+                           " failures in a row, next try in " + std::to_string(left.count()) + " s");
+    return;
+  }
+  NewLoader(true);
+}
 
 void TMainFlow::FeedChosen(std::string_view url) {
   feed_.SetUrl(url);
+  feed_.FetchState().ResetBackoff();
   view_.RestartReloadTimer();
   NewLoader(true);
 }
 
 void TMainFlow::ConnectionStatusChanged(bool connected) {
+  if (connected) feed_.FetchState().ResetBackoff();
   if (loading_ || feed_.Items().Count() != 0 || !connected) return;
   view_.RestartReloadTimer();
   NewLoader(true);

@@ -73,7 +73,8 @@ struct TTextAndHint {
 
 // The ticker's text and hint for the feed's state: "<index+1>/<count> <title>" with the
 // description as hint (each with its character references decoded, then cut for display),
-// or the no-feed text when there is no current item.
+// or the no-feed text when there is no current item, its hint followed by the cause of the
+// last failed download on a line of its own (the feed's FetchState), when there is one.
 TTextAndHint TickerTextFor(const TRSSHandler& feed);
 // The feed title's caption and hint: the channel title (decoded, cut) with the channel link
 // (unchanged), or "N/A" with no hint when there is no current item.
@@ -136,11 +137,14 @@ class TMainFlow {
   // Opens the channel link that the title holds as its hint.
   void TitleClicked(std::string_view titleHint);
 
+  // A download of the current feed, unless its back-off holds reloads (the feed's
+  // FetchState: failures in a row, or the server's Retry-After).
   void ReloadTimerTick();
-  // A feed chosen from a feed menu: a download starts at once, also for the current feed.
+  // A feed chosen from a feed menu: the back-off ends and a download starts at once, also
+  // for the current feed.
   void FeedChosen(std::string_view url);
-  // The connection detector's report: a download starts only when the network is back, no
-  // load is running and the feed has no items.
+  // The connection detector's report: the network back ends the back-off; a download starts
+  // only when the network is back, no load is running and the feed has no items.
   void ConnectionStatusChanged(bool connected);
   // An accepted configuration's interval: set only when it differs from the current one.
   void ConfiguredReloadInterval(std::uint32_t newMs, std::uint32_t currentMs);

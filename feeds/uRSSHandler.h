@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "feeds/FeedFailure.h"
+#include "feeds/FeedFetchState.h"
 #include "feeds/FeedText.h"
 #include "xml/ALXmlDoc.h"
 
@@ -117,6 +118,11 @@ class TRSSHandler {
   // What went wrong in the last failed load (empty after one that succeeded), for tools.
   const std::string& LastError() const noexcept { return last_error_; }
 
+  // What the downloads of this feed remember between reloads (validators, back-off). The
+  // loader's hand-over keeps it; the main window asks it before a reload.
+  TFeedFetchState& FetchState() noexcept { return fetch_state_; }
+  const TFeedFetchState& FetchState() const noexcept { return fetch_state_; }
+
  private:
   // The items read during a load, by the element that holds them.
   using ReadItems = std::unordered_map<const TALXMLNode*, std::vector<std::unique_ptr<TRSSItem>>>;
@@ -143,6 +149,7 @@ class TRSSHandler {
   std::string last_error_;
   TFeedKind kind_ = TFeedKind::None;
   ReadItems read_items_;
+  TFeedFetchState fetch_state_;
 };
 
 }  // namespace mq

@@ -1,6 +1,7 @@
 #include "http/ALWinHttpClient.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <exception>
 #include <istream>
@@ -48,6 +49,9 @@ constexpr std::uint32_t kQueryStatusCodeNumber = 0x20000013;     // STATUS_CODE 
 constexpr std::uint32_t kQueryContentLengthNumber = 0x20000005;  // CONTENT_LENGTH | FLAG_NUMBER
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kStatusRedirect = 0x4000;
+constexpr std::uint32_t kStatusSecureFailure = 0x10000;
+constexpr std::uint32_t kErrorSecureChannel = 12157;
+constexpr std::uint32_t kErrorSecureFailure = 12175;
 constexpr int kSchemeHttp = 1;
 constexpr int kSchemeHttps = 2;
 
@@ -114,6 +118,32 @@ constexpr ErrorTextEntry kFallbackTexts[] = {
     {10061, "The server refused the connection"},
     {10065, "The server cannot be reached"},
 };
+
+// What the flags of a secure-failure notification say, most telling first.
+struct SecureFailureEntry {
+  std::uint32_t flag;
+  std::uint32_t code;  // the error whose text says it
+};
+constexpr SecureFailureEntry kSecureFailures[] = {
+    {0x20, 12037},        // CERT_DATE_INVALID
+    {0x10, 12038},        // CERT_CN_INVALID
+    {0x08, 12045},        // INVALID_CA
+    {0x04, 12170},        // CERT_REVOKED
+    {0x01, 12057},        // CERT_REV_FAILED
+    {0x40, 12179},        // CERT_WRONG_USAGE
+    {0x02, 12169},        // INVALID_CERT
+    {0x80000000, 12157},  // SECURITY_CHANNEL_ERROR
+};
+
+std::string SecureFailureText(std::uint32_t flags) {
+  std::string text;
+  for (const SecureFailureEntry& e : kSecureFailures) {
+    if ((flags & e.flag) == 0) continue;
+    if (!text.empty()) text += "; ";
+    text += ALWinHttpFallbackErrorText(e.code);
+  }
+  return text;
+}
 
 std::uint32_t MapAccessType(TALWinHttpClientInternetOpenAccessType type) {
   switch (type) {
@@ -210,6 +240,10 @@ void TALWinHttpClient::RaiseLastError(bool failed) {
   if (zero != std::string::npos) text.resize(zero);
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
   if (ALTrim(text).empty()) text = ALWinHttpFallbackErrorText(code);
+  // The platform's code for a refused certificate is a general one; the notification that
+  // came before it says what was wrong with the certificate.
+  if ((code == kErrorSecureFailure || code == kErrorSecureChannel) && secureFailure_ != 0)
+    text = SecureFailureText(secureFailure_);
   throw EALHTTPClientException::CreateFmt(0, "%s - URL:%s", text, URL());
 }
 
@@ -300,6 +334,7 @@ void TALWinHttpClient::ApplyRequestOptions(TALInternetHandle h) {
 }
 
 TALUniqueInternetHandle TALWinHttpClient::StartRequest(std::istream* requestData) {
+  secureFailure_ = 0;
   Connect();
   TALUniqueInternetHandle request;
   try {
@@ -488,6 +523,9 @@ void TALWinHttpClient::StatusCallback(TALInternetHandle handle, std::uintptr_t c
   if (context == 0) return;
   auto& client = *reinterpret_cast<TALWinHttpClient*>(context);
   if (client.OnStatusChange) client.OnStatusChange(client, status, information, informationLength);
+  if (status == kStatusSecureFailure && information != nullptr &&
+      informationLength >= sizeof(std::uint32_t))
+    std::memcpy(&client.secureFailure_, information, sizeof(std::uint32_t));
   if (status == kStatusRedirect && client.OnRedirect && information != nullptr) {
     const auto* address = static_cast<const wchar_t*>(information);
     client.OnRedirect(client, FromWide(std::wstring_view(address, std::wcslen(address))));

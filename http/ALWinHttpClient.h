@@ -129,6 +129,9 @@ class TALWinHttpClient : public TALHTTPClient {
   TALUniqueInternetHandle openHandle_;
   TALUniqueInternetHandle connectHandle_;
   bool connected_ = false;
+  // The flags of the secure-failure notification of the request under way (0: none); they
+  // name what was wrong with the server's certificate in the failure's message.
+  std::uint32_t secureFailure_ = 0;
   // The end of the request under way, when TotalTimeout is set.
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   std::string urlHost_;

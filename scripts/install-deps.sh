@@ -9,7 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 xvfb xauth imagemagick fonts-wqy-microhei xdotool
-  tinyproxy
+  tinyproxy openssl
   nlohmann-json3-dev
   zlib1g-dev libxml2-dev libpugixml-dev libexpat1-dev libmrss0-dev
 )

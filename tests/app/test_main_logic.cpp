@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -144,6 +145,16 @@ TEST(MainTicker, NoCurrentItemGivesTheErrorText) {
   unselected.LoadUnselected(Items(2));  // a parse that stopped without a current item
   ASSERT_EQ(unselected.handler.Items().Count(), 2);
   EXPECT_EQ(TickerTextFor(unselected.handler).Text, kNoFeedText);
+  // After a failed download the hint says why, until a feed is read.
+  Feed failed;
+  failed.handler.SetUrl("https://a.example/rss");
+  TFeedFetch refused;
+  refused.error = "The server refused the connection - URL:https://a.example/rss";
+  HandOverFeed(failed.handler, failed.handler.Url(), refused);
+  EXPECT_EQ(TickerTextFor(failed.handler),
+            (TTextAndHint{std::string(kNoFeedText), std::string(kNoFeedHint) + "\n" + refused.error}));
+  failed.Load(Items(1));
+  EXPECT_EQ(TickerTextFor(failed.handler).Hint, "Desc 1");
 }
 
 TEST(MainTitle, DecodesTheChannelTitleButNotItsLink) {
@@ -279,7 +290,8 @@ TEST_F(Flow, FailedOrEmptyDownloadShowsNAAndTheErrorText) {
   EXPECT_EQ(view.titleCaption, "N/A");
   EXPECT_EQ(view.titleHint, "");
   EXPECT_EQ(view.tickerText, kNoFeedText);
-  EXPECT_EQ(view.tickerHint, kNoFeedHint);
+  EXPECT_EQ(view.tickerHint,
+            std::string(kNoFeedHint) + "\nThe document is no RSS, RDF, Atom or JSON Feed");
 }
 
 TEST_F(Flow, ParseWithoutCurrentItemShowsErrorUntilNextSelectsTheFirst) {
@@ -376,6 +388,78 @@ TEST_F(Flow, NetworkBackLoadsOnlyAnEmptyIdleFeed) {
         c.loads ? std::vector<std::string>{"restart", "create", "start"} : std::vector<std::string>{};
     EXPECT_EQ(v.calls, expected) << c.loading << " " << c.items << " " << c.connected;
   }
+}
+
+// Failed downloads hold reload ticks back (the feed's fetch state); a feed choice and the
+// network coming back end that at once.
+TEST_F(Flow, BackoffSkipsTicksUntilAChoiceOrTheNetworkEndsIt) {
+  using Clock = TFeedFetchState::Clock;
+  Clock::time_point now = Clock::now();
+  feed.handler.FetchState().SetClock([&] { return now; });
+  const std::string url = "https://a.example/rss";
+  struct Case {
+    const char* name;
+    std::function<void()> end;  // what ends the back-off; none: time alone
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"a feed choice", [&] { flow.FeedChosen(url); }, {"restart", "create", "start"}},
+      {"the network back", [&] { flow.ConnectionStatusChanged(true); }, {"restart", "create", "start"}},
+      {"the network lost: still held", [&] { flow.ConnectionStatusChanged(false); }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    flow.FeedChosen(url);
+    // Three failures in a row: the next reload waits four minutes from the last start.
+    for (int i = 0; i < 3; ++i) {
+      TFeedFetch failed;
+      failed.error = "The server refused the connection";
+      failed.started = failed.finished = now;
+      HandOverFeed(feed.handler, url, failed);
+      flow.LoaderFinished();
+    }
+    view.calls.clear();
+    now += std::chrono::minutes(3);
+    flow.ReloadTimerTick();
+    EXPECT_TRUE(view.calls.empty()) << "a tick within the back-off";
+    c.end();
+    EXPECT_EQ(view.calls, c.calls);
+    if (!c.calls.empty()) flow.LoaderFinished();
+    view.calls.clear();
+    flow.ReloadTimerTick();
+    EXPECT_EQ(view.calls.empty(), c.calls.empty());
+    now += std::chrono::minutes(1);
+    view.calls.clear();
+    flow.ReloadTimerTick();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start"})) << "four minutes on";
+    flow.LoaderFinished();
+  }
+}
+
+// A server's Retry-After holds ticks for as long as it asked.
+TEST_F(Flow, RetryAfterSkipsTicksUntilThen) {
+  using Clock = TFeedFetchState::Clock;
+  Clock::time_point now = Clock::now();
+  feed.handler.FetchState().SetClock([&] { return now; });
+  flow.FeedChosen("https://a.example/rss");
+  TFeedFetch busy;
+  busy.status = 503;
+  busy.error = "Service Unavailable (503)";
+  busy.retryAfter = std::chrono::minutes(30);
+  busy.started = busy.finished = now;
+  HandOverFeed(feed.handler, feed.handler.Url(), busy);
+  flow.LoaderFinished();
+  for (int minutes : {5, 10, 15, 20, 25, 29}) {
+    SCOPED_TRACE(minutes);
+    now = busy.finished + std::chrono::minutes(minutes);
+    view.calls.clear();
+    flow.ReloadTimerTick();
+    EXPECT_TRUE(view.calls.empty());
+  }
+  now = busy.finished + std::chrono::minutes(30);
+  view.calls.clear();
+  flow.ReloadTimerTick();
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"create", "start"}));
 }
 
 TEST_F(Flow, AcceptedConfigurationSetsTheIntervalOnlyWhenItChanged) {

@@ -111,6 +111,11 @@ class FakeWinHttp : public TALWinHttpApi {
                            ", " + (context != 0 ? "client" : "0") + ")");
     if (ok && callback != nullptr) {
       for (const auto& n : notifications_) {
+        if (!n.raw.empty()) {
+          callback(request, n.context ? context : 0, n.status, const_cast<char*>(n.raw.data()),
+                   static_cast<std::uint32_t>(n.raw.size()));
+          continue;
+        }
         callback(request, n.context ? context : 0, n.status, const_cast<wchar_t*>(n.info.c_str()),
                  static_cast<std::uint32_t>(n.info.size()));
       }
@@ -240,7 +245,14 @@ class FakeWinHttp : public TALWinHttpApi {
 
   // A notification sent to the installed callback during every SendRequest.
   void NotifyOnSend(std::uint32_t status, const std::wstring& info, bool withContext = true) {
-    notifications_.push_back({status, info, withContext});
+    notifications_.push_back({status, info, withContext, {}});
+  }
+  void ClearNotifications() { notifications_.clear(); }
+  // A notification whose information is a 32-bit value (as the secure-failure flags are).
+  void NotifyValueOnSend(std::uint32_t status, std::uint32_t value) {
+    std::string raw(sizeof value, '\0');
+    std::memcpy(raw.data(), &value, sizeof value);
+    notifications_.push_back({status, {}, true, raw});
   }
 
   // "session1", "connection2", "request3": the label of a handle this fake returned.
@@ -264,6 +276,7 @@ class FakeWinHttp : public TALWinHttpApi {
     std::uint32_t status;
     std::wstring info;
     bool context;
+    std::string raw;  // when not empty, the information as these bytes instead of `info`
   };
 
   static std::string Q(const wchar_t* s) { return s == nullptr ? "null" : "\"" + FromWide(s) + "\""; }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -614,6 +615,48 @@ TEST(WinHttpClient, PlatformFailureMessageCarriesTheTextAndTheUrl) {
     EXPECT_EQ(Message([&] { client.Get("http://h/"); }, &status), c.expected);
     EXPECT_EQ(status, 0);
   }
+}
+
+// A refused certificate fails with a general code; the secure-failure notification before
+// it (flags as a 32-bit value) says what was wrong, and that is the message.
+TEST(WinHttpClient, RefusedCertificateSaysWhy) {
+  constexpr std::uint32_t kSecureFailure = 0x10000;
+  struct Case {
+    const char* name;
+    std::optional<std::uint32_t> flags;  // none: no notification
+    std::uint32_t code;
+    const char* expected;
+  } cases[] = {
+      {"expired", 0x20, 12175, "The server's security certificate has expired or is not yet valid"},
+      {"another host", 0x10, 12175, "The server's security certificate does not match the host name"},
+      {"untrusted authority", 0x08, 12175,
+       "The server's security certificate was issued by an untrusted authority"},
+      {"two faults", 0x18, 12175,
+       "The server's security certificate does not match the host name; The server's security "
+       "certificate was "
+       "issued by an untrusted authority"},
+      {"revoked", 0x04, 12157, "The server's security certificate has been revoked"},
+      {"no notification", std::nullopt, 12175, "A security error occurred"},
+      {"flags, but another failure", 0x20, 12029,
+       "A connection with the server could not be established"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeWinHttp api;
+    if (c.flags) api.NotifyValueOnSend(kSecureFailure, *c.flags);
+    api.FailNext("ReceiveResponse", c.code);
+    TALWinHttpClient client(api);
+    EXPECT_EQ(Message([&] { client.Get("https://h/"); }), std::string(c.expected) + " - URL:https://h/");
+  }
+  // The flags belong to one request: a later failure without them reads as itself.
+  FakeWinHttp api;
+  api.NotifyValueOnSend(kSecureFailure, 0x20);
+  api.FailNext("ReceiveResponse", 12175);
+  TALWinHttpClient client(api);
+  Message([&] { client.Get("https://h/"); });
+  api.ClearNotifications();
+  api.FailNext("ReceiveResponse", 12175);
+  EXPECT_EQ(Message([&] { client.Get("https://h/"); }), "A security error occurred - URL:https://h/");
 }
 
 TEST(WinHttpClient, FailureWithoutAnErrorCodeDoesNotRaise) {

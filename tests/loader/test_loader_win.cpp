@@ -86,18 +86,17 @@ class SavedValue {
   bool present_ = false;
 };
 
-// The per-user Internet settings for one test.
+// The per-user Internet settings for one test, put back as they were at its end.
 class InternetSettings {
  public:
   InternetSettings() {
     ::RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                       &key_, nullptr);
-    enable_.emplace(key_, L"ProxyEnable");
-    server_.emplace(key_, L"ProxyServer");
+    for (const wchar_t* name : {L"ProxyEnable", L"ProxyServer", L"ProxyOverride", L"AutoConfigURL"})
+      saved_.emplace_back(std::make_unique<SavedValue>(key_, name));
   }
   ~InternetSettings() {
-    enable_.reset();
-    server_.reset();
+    saved_.clear();
     ::RegCloseKey(key_);
   }
   void SetEnable(std::optional<DWORD> value) {
@@ -111,22 +110,22 @@ class InternetSettings {
   void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     ::RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), size);
   }
-  void SetServer(std::optional<std::string> value) {
-    if (value) {
-      SetString(L"ProxyServer", ToWide(*value));
-    } else {
-      ::RegDeleteValueW(key_, L"ProxyServer");
-    }
-  }
+  void SetServer(std::optional<std::string> value) { SetString(L"ProxyServer", value); }
+  void SetOverride(std::optional<std::string> value) { SetString(L"ProxyOverride", value); }
+  void SetAutoConfigUrl(std::optional<std::string> value) { SetString(L"AutoConfigURL", value); }
 
  private:
-  void SetString(const wchar_t* name, const std::wstring& text) {
+  void SetString(const wchar_t* name, const std::optional<std::string>& value) {
+    if (!value) {
+      ::RegDeleteValueW(key_, name);
+      return;
+    }
+    const std::wstring text = ToWide(*value);
     ::RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
   HKEY key_ = nullptr;
-  std::optional<SavedValue> enable_;
-  std::optional<SavedValue> server_;
+  std::vector<std::unique_ptr<SavedValue>> saved_;
 };
 
 int ProxyPort() {
@@ -134,55 +133,131 @@ int ProxyPort() {
   return port != nullptr ? std::atoi(port) : 0;
 }
 
-TEST(LoaderProxy, InternetSettingsDecideTheRoute) {
+// Runs one loader for a feed served at `address` and tells whether its request reached the
+// server through tinyproxy (which adds its Via line).
+struct Route {
+  bool loaded = false;
+  bool viaProxy = false;
+};
+Route LoadThrough(const char* address) {
+  LoopbackServer server(Serve(Feed("Route", 2)), address);
+  test::TRecordingReporter reporter;
+  TRSSHandler handler(&reporter);
+  handler.SetUrl(server.Url("/route.xml"));
+  std::atomic<int> ended{0};
+  auto* loader = new TRssLoader(handler);
+  loader->OnTerminate = [&ended](TObject*) { ++ended; };
+  loader->Start();
+  EXPECT_TRUE(PumpUntil([&] { return ended == 1; }));
+  const auto requests = server.Requests();
+  Route route;
+  route.loaded = handler.Items().Count() == 2;
+  route.viaProxy = requests.size() == 1 && requests[0].headers.find("tinyproxy") != std::string::npos;
+  EXPECT_TRUE(reporter.messages.empty());
+  return route;
+}
+
+// tinyproxy refuses 127.0.0.1 as a destination, so feeds that should pass through it are
+// served from 127.0.0.2 (or 127.0.0.3).
+TEST(LoaderProxy, ManualSettingsDecideTheRoute) {
   const int proxyPort = ProxyPort();
   ASSERT_GT(proxyPort, 0) << "run through tests/http/with-tinyproxy.sh (ctest does)";
   const std::string proxy = "127.0.0.1:" + std::to_string(proxyPort);
+  const std::string nowhere = "127.0.0.1:9";  // nothing listens there
   struct Case {
     const char* name;
     std::optional<DWORD> enable;
     std::optional<std::string> server;
+    std::optional<std::string> bypass;
+    const char* address;
     bool viaProxy;
   };
   const Case cases[] = {
-      {"enabled host:port", 1, proxy, true},
-      {"disabled, server present", 0, proxy, false},
-      {"per-protocol form", 1, "http=" + proxy + ";https=" + proxy, false},
-      {"ProxyEnable missing", std::nullopt, proxy, false},
-      {"ProxyServer missing", 1, std::nullopt, false},
-      {"server without a colon", 1, "127.0.0.1", false},
+      {"enabled host:port", 1, proxy, std::nullopt, "127.0.0.2", true},
+      {"disabled, server present", 0, proxy, std::nullopt, "127.0.0.2", false},
+      {"ProxyEnable missing", std::nullopt, proxy, std::nullopt, "127.0.0.2", false},
+      {"ProxyServer missing", 1, std::nullopt, std::nullopt, "127.0.0.2", false},
+      {"server without a colon", 1, "127.0.0.1", std::nullopt, "127.0.0.2", false},
+      {"per-protocol form: the http entry", 1,
+       "https=" + nowhere + ";http=" + proxy + ";socks=" + nowhere, std::nullopt, "127.0.0.2", true},
+      {"per-protocol form without an http entry", 1, "https=" + proxy + ";socks=" + proxy, std::nullopt,
+       "127.0.0.2", false},
+      {"bypass list names the host", 1, proxy, "<local>;127.0.0.3", "127.0.0.3", false},
+      {"bypass list names another host", 1, proxy, "<local>;127.0.0.3", "127.0.0.2", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     InternetSettings settings;
     settings.SetEnable(c.enable);
     settings.SetServer(c.server);
-    // tinyproxy refuses 127.0.0.1 as a destination, so the feed is served from 127.0.0.2.
-    LoopbackServer server(Serve(Feed("Route", 2)), "127.0.0.2");
-    test::TRecordingReporter reporter;
-    TRSSHandler handler(&reporter);
-    handler.SetUrl(server.Url("/route.xml"));
-
-    auto* loader = new TRssLoader(handler);
-    EXPECT_EQ(loader->Client().AccessType(), c.viaProxy ? wHttpAt_NAMED_PROXY : wHttpAt_NO_PROXY);
-    std::atomic<int> ended{0};
-    loader->OnTerminate = [&ended](TObject*) { ++ended; };
-    if (c.viaProxy) {
-      auto& params = const_cast<TALWinHttpClient&>(loader->Client()).ProxyParams();
-      EXPECT_EQ(params.ProxyServer(), "127.0.0.1");
-      EXPECT_EQ(params.ProxyPort(), proxyPort);
-      EXPECT_EQ(params.ProxyBypass(), "<local>");
-    }
-    loader->Start();
-    ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
-
-    EXPECT_EQ(handler.Items().Count(), 2);
-    const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].headers.find("tinyproxy") != std::string::npos, c.viaProxy)
-        << requests[0].headers;
-    EXPECT_TRUE(reporter.messages.empty());
+    settings.SetOverride(c.bypass);
+    settings.SetAutoConfigUrl(std::nullopt);
+    const Route route = LoadThrough(c.address);
+    EXPECT_TRUE(route.loaded);
+    EXPECT_EQ(route.viaProxy, c.viaProxy);
   }
+}
+
+// "<local>" in the bypass list: a name without a dot goes directly, even with a proxy.
+TEST(LoaderProxy, LocalNamesBypassTheProxy) {
+  InternetSettings settings;
+  settings.SetEnable(1);
+  settings.SetServer("127.0.0.1:" + std::to_string(ProxyPort()));
+  settings.SetOverride("<local>");
+  settings.SetAutoConfigUrl(std::nullopt);
+  LoopbackServer server(Serve(Feed("Local", 2)), "127.0.0.1");
+  TRSSHandler handler;
+  handler.SetUrl("http://localhost:" + std::to_string(server.Port()) + "/local.xml");
+  ASSERT_TRUE(RunLoader(handler));
+  EXPECT_EQ(handler.Items().Count(), 2);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].headers.find("tinyproxy"), std::string::npos);
+}
+
+// A configuration script served on loopback decides per address; when it cannot be had the
+// manual settings decide.
+TEST(LoaderProxy, ConfigurationScriptDecidesPerAddress) {
+  const int proxyPort = ProxyPort();
+  ASSERT_GT(proxyPort, 0) << "run through tests/http/with-tinyproxy.sh (ctest does)";
+  const std::string pac =
+      "function FindProxyForURL(url, host) {\n"
+      "  if (host == \"127.0.0.2\") return \"PROXY 127.0.0.1:" +
+      std::to_string(proxyPort) +
+      "\";\n"
+      "  return \"DIRECT\";\n"
+      "}\n";
+  LoopbackServer scripts([&](const LoopbackServer::Request& r) {
+    if (r.target == "/proxy.pac")
+      return Reply{200, "OK", {"Content-Type: application/x-ns-proxy-autoconfig"}, pac};
+    return Reply{404, "Not Found", {}, ""};
+  });
+  struct Case {
+    const char* name;
+    std::string script;
+    std::optional<DWORD> enable;  // with the proxy as the manual setting
+    const char* address;
+    bool viaProxy;
+  };
+  const Case cases[] = {
+      {"the script names the proxy", scripts.Url("/proxy.pac"), 0, "127.0.0.2", true},
+      {"the script says direct, over a manual proxy", scripts.Url("/proxy.pac"), 1, "127.0.0.3", false},
+      {"no script there: the manual proxy", scripts.Url("/missing.pac"), 1, "127.0.0.3", true},
+      {"no script there, no manual proxy: direct", scripts.Url("/missing.pac"), 0, "127.0.0.2", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InternetSettings settings;
+    settings.SetEnable(c.enable);
+    settings.SetServer("127.0.0.1:" + std::to_string(proxyPort));
+    settings.SetOverride(std::nullopt);
+    settings.SetAutoConfigUrl(c.script);
+    const Route route = LoadThrough(c.address);
+    EXPECT_TRUE(route.loaded);
+    EXPECT_EQ(route.viaProxy, c.viaProxy);
+  }
+  int scriptRequests = 0;
+  for (const auto& r : scripts.Requests()) scriptRequests += r.target == "/proxy.pac";
+  EXPECT_GE(scriptRequests, 1) << "the platform fetched the script";
 }
 
 TEST(LoaderProxy, ValuesOfAnotherTypeMeanNoProxy) {
@@ -214,7 +289,6 @@ TEST(LoaderProxy, ValuesOfAnotherTypeMeanNoProxy) {
     TRSSHandler handler;
     handler.SetUrl(feed.Url("/typed.xml"));
     auto* loader = new TRssLoader(handler);
-    EXPECT_EQ(loader->Client().AccessType(), wHttpAt_NO_PROXY);
     std::atomic<int> ended{0};
     loader->OnTerminate = [&ended](TObject*) { ++ended; };
     loader->Start();

@@ -219,6 +219,37 @@ TEST_F(MainWindow, ShowingTheWindowLoadsTheFeedAndTheButtonsStep) {
   EXPECT_LE(f.lblTicker->ScrollOffset(), -200);
 }
 
+// A server that answers the validators with 304: a reload keeps the item the ticker shows,
+// at the place it has scrolled to, and nothing is downloaded again.
+TEST_F(MainWindow, AnUnchangedFeedKeepsTheTickersItemAndPlace) {
+  LoopbackServer server([](const LoopbackServer::Request& r) {
+    if (r.headers.find("If-None-Match: \"v1\"\r\n") != std::string::npos)
+      return Reply{304, "Not Modified", {"ETag: \"v1\""}, ""};
+    return Reply{200, "OK", {"ETag: \"v1\""}, kFeed};
+  });
+  WriteConfig("[Global]\r\nUrl=" + server.Url("/feed.xml") + "\r\n");
+  TfrMain& f = Create();
+  f.Show();
+  ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
+  f.imgNextRssItemClick(&f);
+  ASSERT_EQ(f.lblTicker->Text(), "2/3 Harbour");
+  for (int i = 0; i < 200; ++i) f.lblTicker->Step();
+  const int place = f.lblTicker->ScrollOffset();
+  const long long sentBefore = server.BytesSent();
+
+  f.tmrReloadTimer(f.tmrReload);
+  ASSERT_TRUE(PumpUntil([&] { return !f.Loading(); }));
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(requests[1].headers.find("If-None-Match: \"v1\"\r\n"), std::string::npos)
+      << requests[1].headers;
+  EXPECT_LT(server.BytesSent() - sentBefore, 200) << "a bare 304";
+  EXPECT_EQ(f.lblTicker->Text(), "2/3 Harbour");
+  EXPECT_EQ(f.Feed()->CurrentIndex(), 1);
+  EXPECT_EQ(f.lblTitle->Caption(), "Test 新闻");
+  EXPECT_LE(f.lblTicker->ScrollOffset(), place) << "the ticker went on from where it was";
+}
+
 TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   std::string refused;
   {
@@ -232,7 +263,10 @@ TEST_F(MainWindow, AFailedDownloadShowsTheErrorText) {
   EXPECT_EQ(f.lblTitle->Caption(), "N/A");
   EXPECT_EQ(f.lblTitle->Hint(), "");
   EXPECT_EQ(f.lblTicker->Text(), "现在无法从当前地址获取 feeds!");
-  EXPECT_EQ(f.lblTicker->Hint(), "无效 url 或服务器无响应!");
+  // The general hint, and on a line of its own why the download failed.
+  EXPECT_EQ(f.lblTicker->Hint(),
+            "无效 url 或服务器无响应!\nA connection with the server could not be established - URL:" +
+                refused);
 }
 
 TEST_F(MainWindow, TheNetworkComingBackLoadsAnEmptyIdleFeedAtOnce) {
@@ -309,7 +343,10 @@ void CALLBACK WatchTheBox(HWND, UINT, UINT_PTR, DWORD) {
   if (w.stage == 0 && !boxes.empty()) {
     w.loadingWhenBoxOpened = w.form->Loading();
     w.tickerWhenBoxOpened = w.form->lblTicker->Text();
-    w.form->tmrReloadTimer(w.form->tmrReload);  // the next reload fails too
+    // The next reload tick, once the back-off after the failure has passed, fails too.
+    w.form->Feed()->FetchState().SetClock(
+        [] { return std::chrono::steady_clock::now() + TFeedFetchState::kFirstBackoff; });
+    w.form->tmrReloadTimer(w.form->tmrReload);
     w.stage = 1;
     w.since = now;
   } else if (w.stage == 1) {

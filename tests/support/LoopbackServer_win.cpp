@@ -61,12 +61,24 @@ bool SendAll(SOCKET s, const std::string& data) {
 
 }  // namespace
 
-bool LoopbackServer::Drip(SOCKET s, const std::string& data, int ms) const {
+bool LoopbackServer::Drip(SOCKET s, const std::string& data, int ms) {
   for (const char c : data) {
-    if (Stopping() || send(s, &c, 1, 0) != 1) return false;
+    if (Stopping() || !Send(s, std::string(1, c))) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
   return true;
+}
+
+bool LoopbackServer::Send(SOCKET s, const std::string& data) {
+  const bool ok = SendAll(s, data);
+  std::lock_guard<std::mutex> lock(mutex_);
+  bytesSent_ += static_cast<long long>(data.size());
+  return ok;
+}
+
+long long LoopbackServer::BytesSent() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytesSent_;
 }
 
 LoopbackServer::LoopbackServer(Handler handler, const char* address)
@@ -195,11 +207,11 @@ void LoopbackServer::Serve(SOCKET s, int connection) {
       for (const std::string& h : reply.headers) head += h + "\r\n";
       head += "\r\n";
       if (reply.dripMs > 0) {
-        if (!reply.dripHead && !SendAll(s, head)) goto done;
+        if (!reply.dripHead && !Send(s, head)) goto done;
         if (!Drip(s, reply.dripHead ? head + reply.body : reply.body, reply.dripMs)) goto done;
         continue;
       }
-      if (!SendAll(s, head) || !SendAll(s, reply.body)) goto done;
+      if (!Send(s, head) || !Send(s, reply.body)) goto done;
     }
   }
 done:

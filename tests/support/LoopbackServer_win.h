@@ -51,6 +51,8 @@ class LoopbackServer {
 
   int Connections() const;
   int ClosedConnections() const;
+  // Every byte the server has sent so far (status lines, headers and bodies).
+  long long BytesSent() const;
   std::vector<Request> Requests() const;
   // Waits up to `ms` for the client to have closed `count` connections.
   bool WaitForClosed(int count, int ms) const;
@@ -60,7 +62,9 @@ class LoopbackServer {
   void AcceptLoop();
   void Serve(SOCKET s, int connection);
   // Sends `data` one byte every `ms`; false when the client went or the server stops.
-  bool Drip(SOCKET s, const std::string& data, int ms) const;
+  bool Drip(SOCKET s, const std::string& data, int ms);
+  // Sends all of `data`, counting it; false when the client went.
+  bool Send(SOCKET s, const std::string& data);
 
   Handler handler_;
   std::string address_;
@@ -72,6 +76,7 @@ class LoopbackServer {
   bool stopping_ = false;
   int connections_ = 0;
   int closed_ = 0;
+  long long bytesSent_ = 0;
   std::vector<Request> requests_;
   std::vector<std::thread> workers_;
 };

@@ -111,6 +111,17 @@ if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   touch "$prefix/.marquelle-prefix-v2"
 fi
 
+# Latin faces fall back to the CJK font for Chinese text, as Windows links its fonts to the
+# system's CJK font (the menus' separator captions are in Arial).
+if [ ! -f "$prefix/.marquelle-fontlink" ]; then
+  for face in Arial Tahoma 'MS Sans Serif' 'Microsoft Sans Serif'; do
+    reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ \
+      /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
+  done
+  settle
+  touch "$prefix/.marquelle-fontlink"
+fi
+
 # Every process reads the resolution when it starts, so it is written while none runs.
 if [ -n "$dpi" ] && [ ! -f "$prefix/.marquelle-dpi-$dpi" ]; then
   reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"

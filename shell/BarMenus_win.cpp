@@ -377,11 +377,24 @@ bool TBcCustomBarPopupMenu::IsBarHere(const TMenuItem& item) const {
   return BarHere(true, true, columnBreak);
 }
 
+int TBcCustomBarPopupMenu::SeparatorCaptionWidth(const TMenuItem& item, TCanvas& canvas) const {
+  const std::wstring text = L" " + ToWide(item.Hint()) + L" ";
+  SelectGuard font(canvas.Handle(),
+                   separators_->UseSystemFont ? canvas.Font.Handle() : separators_->Font.Handle());
+  RECT r{0, 0, 0, 0};
+  ::DrawTextW(canvas.Handle(), text.c_str(), int(text.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  return (r.right - r.left) + (separators_->SeparatorStyle == ssCaption ? 8 : 48);
+}
+
 void TBcCustomBarPopupMenu::MeasureMenuItem(TMenuItem& item, TCanvas& canvas, int& width, int& height) {
   const bool xp = EffectiveStyle() == msWindowsXP;
   const bool barHere = IsBarHere(item);
   if (item.IsLine()) {
-    height = SeparatorHeight(item.Enabled() && !item.Hint().empty(), xp);
+    const bool hint = item.Enabled() && !item.Hint().empty();
+    height = SeparatorHeight(hint, xp);
+    // A caption separator is at least as wide as its caption, with room for lines beside it.
+    if (hint) width = std::max(width, SeparatorCaptionWidth(item, canvas));
   } else {
     TBcItemMeasure m;
     m.width = width;

@@ -261,6 +261,7 @@ class TBcCustomBarPopupMenu : public TPopupMenu, public IBarMenusIntf {
   void InstallHandlers(TMenuItem& item);
   void InstallHandlersOnAll(TMenuItem& parent);
   bool IsBarHere(const TMenuItem& item) const;
+  int SeparatorCaptionWidth(const TMenuItem& item, TCanvas& canvas) const;
   void DrawBar(TCanvas& canvas, const RECT& r);
   void PaintBarImage();
   void PaintBarCaption(TCanvas& canvas, const RECT& barRect);

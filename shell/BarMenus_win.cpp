@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "base/Utf.h"
+#include "gui/Dpi.h"
+#include "gui/Dpi_win.h"
 #include "shell/BcDrawModule_win.h"
 #include "shell/BcLayeredWindows_win.h"
 
@@ -321,7 +323,20 @@ TBcMenuStyle TBcCustomBarPopupMenu::EffectiveStyle() const {
 
 void TBcCustomBarPopupMenu::BarChanged() { cache_->CacheValid = false; }
 
+void TBcCustomBarPopupMenu::ScaleToDpi(int dpi) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  bar_->SetWidth(ScaleDpi(bar_->Width(), dpi, dpi_));
+  bar_->BarCaption.OffsetY = ScaleDpi(bar_->BarCaption.OffsetY, dpi, dpi_);
+  separators_->FadeWidth = ScaleDpi(separators_->FadeWidth, dpi, dpi_);
+  bar_->BarCaption.Font.SetPixelsPerInch(dpi);
+  separators_->Font.SetPixelsPerInch(dpi);
+  menuFont_.SetPixelsPerInch(dpi);
+  dpi_ = dpi;
+  MenuChanged(nullptr, true);  // measured again
+}
+
 void TBcCustomBarPopupMenu::Popup(int X, int Y) {
+  ScaleToDpi(DpiAtPoint(POINT{X, Y}));
   cache_->SetMeasuring(true);
   TPopupMenu::Popup(X, Y);
 }
@@ -392,7 +407,7 @@ void TBcCustomBarPopupMenu::MeasureMenuItem(TMenuItem& item, TCanvas& canvas, in
   const bool barHere = IsBarHere(item);
   if (item.IsLine()) {
     const bool hint = item.Enabled() && !item.Hint().empty();
-    height = SeparatorHeight(hint, xp);
+    height = ScaleDpi(SeparatorHeight(hint, xp), dpi_);
     // A caption separator is at least as wide as its caption, with room for lines beside it.
     if (hint) width = std::max(width, SeparatorCaptionWidth(item, canvas));
   } else {

@@ -229,8 +229,13 @@ class TBcCustomBarPopupMenu : public TPopupMenu, public IBarMenusIntf {
   TOnAdvancedBeforeDrawBarEvent OnAdvancedBeforeDrawBar;
   TOnAfterDrawBarEvent OnAfterDrawBar;
 
-  // Each showing measures the bar's height anew.
+  // Each showing measures the bar's height anew, at the resolution of the screen it opens on.
   void Popup(int X, int Y) override;
+  // The settings are design units (pixels at 96 dpi) until the menu is scaled: the bar's
+  // width, the caption's offset, the fade width, the fonts and the separators' heights follow
+  // the resolution of the screen the menu opens on.
+  int PixelsPerInch() const noexcept { return dpi_; }
+  void ScaleToDpi(int dpi);
   void MenuChanged(TMenuItem* source, bool rebuild) override;
   void Loaded() override;
   bool ReadProperty(const std::string& name, const FormValue& value, TFormReader& reader) override;
@@ -280,6 +285,7 @@ class TBcCustomBarPopupMenu : public TPopupMenu, public IBarMenusIntf {
   BYTE opacity_ = 255;
   HWND popupWindow_ = nullptr;
   int barPaints_ = 0;
+  int dpi_ = 96;
 };
 
 class TBcBarPopupMenu : public TBcCustomBarPopupMenu {

@@ -396,6 +396,25 @@ TEST_F(BarMenuShowing, BarOnTheRightLeavesItemsTheirLeftEdge) {
   EXPECT_EQ(PixelAt(target, 0, 2), Sys(clMenu));
 }
 
+TEST_F(BarMenuShowing, ScaledMenusMeasureAndDrawAtTheirResolution) {
+  menu_->Bar().SetWidth(26);
+  menu_->Separators().FadeWidth = 72;
+  TMenuItem& sep = AddItem("-");
+  sep.SetHint("Feeds");
+  AddItem("One");
+  menu_->ScaleToDpi(144);
+  EXPECT_EQ(menu_->Bar().Width(), 39);
+  EXPECT_EQ(menu_->Bar().BarCaption.OffsetY, 9);
+  EXPECT_EQ(menu_->Separators().FadeWidth, 108);
+  EXPECT_EQ(menu_->Bar().BarCaption.Font.PixelsPerInch(), 144);
+  menu_->BarCache().SetMeasuring(true);
+  Measure();
+  EXPECT_EQ(heights_[0], 21) << "a caption separator, 14 design units high";
+  menu_->ScaleToDpi(96);
+  EXPECT_EQ(menu_->Bar().Width(), 26);
+  EXPECT_EQ(menu_->Separators().FadeWidth, 72);
+}
+
 TEST(BarMenuSettings, OwnerErrorsAndCopyRules) {
   EXPECT_THROW(
       {

@@ -111,13 +111,11 @@ if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   touch "$prefix/.marquelle-prefix-v2"
 fi
 
-# Latin faces fall back to the CJK font for Chinese text, as Windows links its fonts to the
-# system's CJK font (the menus' separator captions are in Arial).
+# Arial falls back to the CJK font for Chinese text, as Windows links its fonts to the
+# system's CJK font (the menus' separator captions are in Arial; Wine links Tahoma itself).
 if [ ! -f "$prefix/.marquelle-fontlink" ]; then
-  for face in Arial Tahoma 'MS Sans Serif' 'Microsoft Sans Serif'; do
-    reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" /t REG_MULTI_SZ \
-      /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
-  done
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Arial /t REG_MULTI_SZ \
+    /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
   settle
   touch "$prefix/.marquelle-fontlink"
 fi

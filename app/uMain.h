@@ -22,6 +22,7 @@
 #include "gui/StdCtrls_win.h"
 #include "image/PngImage_win.h"
 #include "net/QNetDetect.h"
+#include "shell/BarMenus_win.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/EsTile_win.h"
 
@@ -54,8 +55,14 @@ class TfrMain : public TAppBar, private IMainView {
   TTimer* tmrReload = nullptr;
   TSWResChange* ResChanger = nullptr;
   TQNetDetect* netDetect = nullptr;
-  // Joined by later work: sysTray (TCHTrayIcon, popup menu pmTray), pmRSS and pmTray
-  // (TBcBarPopupMenu, with the submenu mnuRSSFeeds) and hintStart (TALHintBalloonControl).
+  // The quick-start menu (popped up by the start button) and the tray menu with its feed
+  // submenu; the feed items are built into them at start-up.
+  TBcBarPopupMenu* pmRSS = nullptr;
+  TBcBarPopupMenu* pmTray = nullptr;
+  TMenuItem* mnuRSSFeeds = nullptr;
+  TMenuItem* mnuClose = nullptr;
+  // Joined by later work: sysTray (TCHTrayIcon, popup menu pmTray) and hintStart
+  // (TALHintBalloonControl).
 
   // --- State.
   bool FirstRun() const { return flow_ ? flow_->FirstRun() : true; }

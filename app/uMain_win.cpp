@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "app/QuickStartMenu.h"
 #include "base/DiagLog.h"
 #include "base/Utf.h"
 #include "feeds/uRSSLoader.h"
@@ -14,6 +15,7 @@ void RegisterMainWindowClasses() {
   RegisterTickerClasses();
   RegisterBarClasses();
   RegisterNetClasses();
+  RegisterShellMenuClasses();
 }
 
 TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
@@ -29,6 +31,7 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   Handler("tmrReloadTimer", this, &TfrMain::tmrReloadTimer);
   Handler("ResChangerResChanged", this, &TfrMain::ResChangerResChanged);
   Handler("netDetectConnectionStatusChanged", this, &TfrMain::netDetectConnectionStatusChanged);
+  Handler("mnuCloseClick", this, &TfrMain::mnuCloseClick);
 
   DeclareField("imgBckg", imgBckg);
   DeclareField("lblTicker", lblTicker);
@@ -40,6 +43,10 @@ TfrMain::TfrMain(TComponent* owner) : TAppBar(owner) {
   DeclareField("tmrReload", tmrReload);
   DeclareField("ResChanger", ResChanger);
   DeclareField("netDetect", netDetect);
+  DeclareField("pmRSS", pmRSS);
+  DeclareField("pmTray", pmTray);
+  DeclareField("mnuRSSFeeds", mnuRSSFeeds);
+  DeclareField("mnuClose", mnuClose);
 
   // The feed and the flow exist before any start-up step runs, so a step that fails leaves
   // a window whose clicks, passes, timers and loaders still find them.
@@ -303,7 +310,14 @@ void TfrMain::lblTitle_Click(TObject*) {
 void TfrMain::imgStartClick(TObject*) {
   // A plain store: it takes effect when the bar is next applied.
   SetAlwaysOnTop(false);
-  // Then the quick-start menu pmRSS pops up at (Left, Height - 3): joins with the feed menus.
+  if (pmRSS == nullptr) return;
+  RECT bar{};
+  ::GetWindowRect(Handle(), &bar);
+  const TQuickStartAnchor at =
+      QuickStartMenuAnchor(Edge() == abeBottom, bar.left, bar.top, bar.bottom - bar.top);
+  pmRSS->SetPopupComponent(imgStart);
+  pmRSS->SetOpenAbove(at.above);
+  pmRSS->Popup(at.x, at.y);
 }
 
 void TfrMain::tmrReloadTimer(TObject*) {

@@ -35,6 +35,16 @@ void TComponent::Remove(TComponent* c) noexcept {
   c->owner_ = nullptr;
 }
 
+void TComponent::InsertComponent(TComponent* c) {
+  if (c == nullptr || c->owner_ == this) return;
+  if (c->owner_) c->owner_->Remove(c);
+  Insert(c);
+}
+
+void TComponent::RemoveComponent(TComponent* c) noexcept {
+  if (c != nullptr && c->owner_ == this) Remove(c);
+}
+
 void TComponent::DestroyComponents() noexcept {
   while (!components_.empty()) {
     TComponent* c = components_.back();

@@ -73,6 +73,11 @@ class TComponent : public TObject {
     return dynamic_cast<T*>(FindComponent(name));
   }
 
+  // Ownership moves: `c` leaves its present owner (if any) and this component frees it.
+  void InsertComponent(TComponent* c);
+  // `c` is no longer owned by this component; the caller takes it over.
+  void RemoveComponent(TComponent* c) noexcept;
+
   // True while the component's settings are being read from a description.
   bool Loading() const noexcept { return loading_; }
 

@@ -24,8 +24,10 @@ constexpr int SystemColorIndex(TColor c) { return int(c & 0xFF); }
 constexpr TColor clScrollBar = SystemColor(0);
 constexpr TColor clBackground = SystemColor(1);
 constexpr TColor clActiveCaption = SystemColor(2);
+constexpr TColor clMenu = SystemColor(4);
 constexpr TColor clWindow = SystemColor(5);
 constexpr TColor clWindowFrame = SystemColor(6);
+constexpr TColor clMenuText = SystemColor(7);
 constexpr TColor clWindowText = SystemColor(8);
 constexpr TColor clHighlight = SystemColor(13);
 constexpr TColor clHighlightText = SystemColor(14);

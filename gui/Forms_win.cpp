@@ -8,6 +8,7 @@
 
 #include "base/Utf.h"
 #include "gui/Dpi_win.h"
+#include "gui/Menus_win.h"
 #include "gui/StdCtrls_win.h"
 #include "gui/Threads_win.h"
 
@@ -623,6 +624,7 @@ void RegisterGuiClasses() {
   RegisterComponentClass<TLabel>("TLabel");
   RegisterComponentClass<TImage>("TImage");
   RegisterComponentClass<TTimer>("TTimer");
+  RegisterMenuClasses();
 }
 
 }  // namespace mq

@@ -106,6 +106,26 @@ png("start.png", 22, 22, supersample(22, 22, feed(22)))
 png("feed48.png", 48, 48, supersample(48, 48, feed(48)))
 png("prev.png", 16, 16, supersample(16, 16, arrow([(11.5, 2.5), (11.5, 13.5), (3.5, 8.0)])))
 png("next.png", 16, 16, supersample(16, 16, arrow([(4.5, 2.5), (4.5, 13.5), (12.5, 8.0)])))
+
+# The menus' radio mark: a 16 x 16 one-bit bitmap, a round dot (black, drawn in the button-text
+# colour) on white (left as it is).
+def radio_bmp(name):
+    import struct
+    rows = []
+    for y in range(16):
+        bits = 0
+        for x in range(16):
+            if (x - 7.5) ** 2 + (y - 7.5) ** 2 > 3.2 ** 2:
+                bits |= 1 << (15 - x)
+        rows.append(struct.pack(">H", bits) + b"\0\0")
+    data = b"".join(reversed(rows))
+    offset = 14 + 40 + 8
+    with open(name, "wb") as f:
+        f.write(struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset))
+        f.write(struct.pack("<IiiHHIIiiII", 40, 16, 16, 1, 1, 0, len(data), 2835, 2835, 2, 2))
+        f.write(b"\0\0\0\0\xff\xff\xff\0" + data)
+
+radio_bmp("bcradioitem.bmp")
 PY
 "$convert" feed48.png -define icon:auto-resize=48,32,16 marquelle.ico
 rm -f feed48.png

@@ -111,6 +111,15 @@ if [ ! -f "$prefix/.marquelle-prefix-v2" ]; then
   touch "$prefix/.marquelle-prefix-v2"
 fi
 
+# Arial falls back to the CJK font for Chinese text, as Windows links its fonts to the
+# system's CJK font (the menus' separator captions are in Arial; Wine links Tahoma itself).
+if [ ! -f "$prefix/.marquelle-fontlink" ]; then
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Arial /t REG_MULTI_SZ \
+    /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
+  settle
+  touch "$prefix/.marquelle-fontlink"
+fi
+
 # Every process reads the resolution when it starts, so it is written while none runs.
 if [ -n "$dpi" ] && [ ! -f "$prefix/.marquelle-dpi-$dpi" ]; then
   reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"

@@ -18,17 +18,17 @@
 
 namespace mq::test {
 
-class Xdotool {
+// A Unix command line run by sh, whose end the test can watch.
+class UnixCommand {
  public:
-  // Starts `xdotool ARGS` (commands may be chained, with "sleep S" between them).
-  explicit Xdotool(const std::string& args) {
+  explicit UnixCommand(const std::string& command) {
     static int serial = 0;
     const std::string unixFile =
-        "/tmp/mq-xdotool-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
+        "/tmp/mq-command-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++serial);
     statusFile_ = L"Z:" + ToWide(unixFile);
     ::DeleteFileW(statusFile_.c_str());
     std::wstring cmd =
-        L"Z:\\bin\\sh -c \"xdotool " + ToWide(args) + L"; echo $? >" + ToWide(unixFile) + L"\"";
+        L"Z:\\bin\\sh -c \"" + ToWide(command) + L"; echo $? >" + ToWide(unixFile) + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -37,15 +37,15 @@ class Xdotool {
     if (pi.hThread) ::CloseHandle(pi.hThread);
     if (pi.hProcess) ::CloseHandle(pi.hProcess);
   }
-  ~Xdotool() { ::DeleteFileW(statusFile_.c_str()); }
-  Xdotool(const Xdotool&) = delete;
-  Xdotool& operator=(const Xdotool&) = delete;
+  ~UnixCommand() { ::DeleteFileW(statusFile_.c_str()); }
+  UnixCommand(const UnixCommand&) = delete;
+  UnixCommand& operator=(const UnixCommand&) = delete;
 
   bool Started() const noexcept { return started_; }
   bool Done() const {
     return !started_ || ::GetFileAttributesW(statusFile_.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  // xdotool's exit status once done (-1 before, or when it could not be read).
+  // The command's exit status once done (-1 before, or when it could not be read).
   int Status() const {
     std::FILE* f = _wfopen(statusFile_.c_str(), L"rb");
     if (!f) return -1;
@@ -58,6 +58,12 @@ class Xdotool {
  private:
   std::wstring statusFile_;
   bool started_ = false;
+};
+
+class Xdotool : public UnixCommand {
+ public:
+  // Starts `xdotool ARGS` (commands may be chained, with "sleep S" between them).
+  explicit Xdotool(const std::string& args) : UnixCommand("xdotool " + args) {}
 };
 
 // xdotool arguments that move the pointer to a desktop point.

@@ -24,6 +24,7 @@
 #include "net/QNetDetect.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/EsTile_win.h"
+#include "ticker/TickerWatch_win.h"
 
 namespace mq {
 
@@ -108,6 +109,10 @@ class TfrMain : public TAppBar, private IMainView {
 
   // Another bar or the task bar moved: the bar is docked again, the ticker laid out anew.
   void WorkAreaChanged() override { LayoutTicker(); }
+  // A full-screen application covers the bar: the ticker holds still until it closes.
+  void FullScreenAppChanged(bool open) override;
+  // A window made anew registers for the session and display notifications again.
+  void CreateWnd() override;
   void FormCreateSteps();
   void FitBackground();
   // The ticker's font as the settings know it, and back.
@@ -123,6 +128,8 @@ class TfrMain : public TAppBar, private IMainView {
   std::unique_ptr<TMainFlow> flow_;
   std::unique_ptr<TWinProfileFile> settingsFile_;
   TRssLoader* loader_ = nullptr;  // the loader created last; it frees itself once started
+  // Stops the ticker's timer while no one can see it (hidden, covered, locked, display off).
+  std::unique_ptr<TTickerWatch> tickerWatch_;
 };
 
 }  // namespace mq

@@ -827,7 +827,8 @@ void TWinControl::PaintContent(HDC dc, const RECT& area) {
 }
 
 void TWinControl::PaintControls(HDC dc, const RECT& area, TControl* from) {
-  DcStateGuard state(dc);
+  // Each control's PaintOn keeps its own changes to itself; here only the clipping changes.
+  ClipGuard clip(dc);
   ::IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
   auto it = controls_.begin();
   if (from) it = std::find(controls_.begin(), controls_.end(), from);

@@ -39,7 +39,7 @@ run_list out/windows "$here/sandbox.sh" --prefix "$root/out/wineprefix" -- /usr/
 echo
 echo "=== footprint"
 program=out/windows/app/marquelle.exe
-[ -f out/release/marquelle.exe ] && program=out/release/marquelle.exe
+[ -f out/release/app/marquelle.exe ] && program=out/release/app/marquelle.exe
 "$here/sandbox.sh" --prefix "$root/out/wineprefix" -- python3 "$root/bench/footprint/footprint.py" \
   --seconds "${MQ_FOOTPRINT_SECONDS:-60}" --out "$out/footprint.json" \
   --reference trivial_window=out/windows/bench/footprint/trivial_window.exe "marquelle=$program" || status=1

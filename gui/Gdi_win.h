@@ -75,6 +75,8 @@ using UniqueMemoryDc = CountedGdiHandle<MemoryDcTraits>;
 class WindowDc {
  public:
   explicit WindowDc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+  // With GetDCEx's flags (DCX_...).
+  WindowDc(HWND hwnd, DWORD flags) noexcept : hwnd_(hwnd), dc_(::GetDCEx(hwnd, nullptr, flags)) {}
   ~WindowDc() {
     if (dc_) ::ReleaseDC(hwnd_, dc_);
   }

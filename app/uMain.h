@@ -25,6 +25,7 @@
 #include "shell/BarMenus_win.h"
 #include "ticker/ALScrollingText_win.h"
 #include "ticker/EsTile_win.h"
+#include "ticker/TickerWatch_win.h"
 
 namespace mq {
 
@@ -115,6 +116,10 @@ class TfrMain : public TAppBar, private IMainView {
 
   // Another bar or the task bar moved: the bar is docked again, the ticker laid out anew.
   void WorkAreaChanged() override { LayoutTicker(); }
+  // A full-screen application covers the bar: the ticker holds still until it closes.
+  void FullScreenAppChanged(bool open) override;
+  // A window made anew registers for the session and display notifications again.
+  void CreateWnd() override;
   void FormCreateSteps();
   void FitBackground();
   // The ticker's font as the settings know it, and back.
@@ -130,6 +135,8 @@ class TfrMain : public TAppBar, private IMainView {
   std::unique_ptr<TMainFlow> flow_;
   std::unique_ptr<TWinProfileFile> settingsFile_;
   TRssLoader* loader_ = nullptr;  // the loader created last; it frees itself once started
+  // Stops the ticker's timer while no one can see it (hidden, covered, locked, display off).
+  std::unique_ptr<TTickerWatch> tickerWatch_;
 };
 
 }  // namespace mq

@@ -92,6 +92,10 @@ void TfrMain::FormCreateSteps() {
   OnResize = [this](TObject*) { FitBackground(); };
   FitBackground();
 
+  // The ticker moves only while someone can see it.
+  tickerWatch_ = std::make_unique<TTickerWatch>(*lblTicker);
+  tickerWatch_->Attach(Handle());
+
   // 3. Start button (the place in design units, like the description's).
   imgStart->SetLeft(ScaleValue(4));
   imgStart->SetTop(ScaleValue(2));
@@ -204,7 +208,18 @@ LRESULT TfrMain::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Application().HandleCurrentException(this);
     }
   }
+  if (tickerWatch_) tickerWatch_->WindowMessage(handle_, msg, wp, lp);
   return TAppBar::WndProc(msg, wp, lp);
+}
+
+void TfrMain::FullScreenAppChanged(bool open) {
+  TAppBar::FullScreenAppChanged(open);
+  if (tickerWatch_) tickerWatch_->FullScreenAppChanged(open);
+}
+
+void TfrMain::CreateWnd() {
+  TAppBar::CreateWnd();
+  if (tickerWatch_) tickerWatch_->Attach(handle_);
 }
 
 void TfrMain::DpiChanged(int dpi, const RECT* suggested) {

@@ -194,7 +194,13 @@ void TControl::Invalidate() {
 void TControl::Repaint() {
   if (!visible_ || !parent_ || !parent_->HandleAllocated()) return;
   if (opaque_ && parent_->Showing()) {
-    WindowDc dc(parent_->handle_);
+    // The parent's DC as GetDC gives it, but not reset to its defaults when released: the
+    // painting below restores what it changes, and a reset costs more than the paint (it
+    // selects the default font anew, which under Wine reads the X resource database).
+    const LONG_PTR style = ::GetWindowLongPtrW(parent_->handle_, GWL_STYLE);
+    WindowDc dc(parent_->handle_, DCX_CACHE | DCX_NORESETATTRS |
+                                      ((style & WS_CLIPCHILDREN) ? DCX_CLIPCHILDREN : 0) |
+                                      ((style & WS_CLIPSIBLINGS) ? DCX_CLIPSIBLINGS : 0));
     if (!dc) return;
     parent_->PaintControls(dc.Get(), BoundsRect(), this);
   } else {
@@ -827,7 +833,8 @@ void TWinControl::PaintContent(HDC dc, const RECT& area) {
 }
 
 void TWinControl::PaintControls(HDC dc, const RECT& area, TControl* from) {
-  DcStateGuard state(dc);
+  // Each control's PaintOn keeps its own changes to itself; here only the clipping changes.
+  ClipGuard clip(dc);
   ::IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
   auto it = controls_.begin();
   if (from) it = std::find(controls_.begin(), controls_.end(), from);

@@ -176,8 +176,11 @@ class TControl : public TComponent {
   // screen and scales its client area).
   virtual void ScaleBounds(int toDpi, int fromDpi);
 
-  // Paints this control on a DC whose origin is the parent's client origin.
-  void PaintOn(HDC parentDc);
+  // Paints this control on a DC whose origin is the parent's client origin, clipped to the
+  // area being painted; whatever it changes in the DC it restores. The default narrows the
+  // clipping to the control, moves the origin to its corner and calls Paint; a control that
+  // puts a finished picture in its rectangle with one block transfer can do just that.
+  virtual void PaintOn(HDC parentDc);
   // Tells the parent that AccessibleName changed.
   void AccessibleNameChanged();
 

@@ -71,6 +71,8 @@ using UniqueMemoryDc = CountedGdiHandle<MemoryDcTraits>;
 class WindowDc {
  public:
   explicit WindowDc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+  // With GetDCEx's flags (DCX_...).
+  WindowDc(HWND hwnd, DWORD flags) noexcept : hwnd_(hwnd), dc_(::GetDCEx(hwnd, nullptr, flags)) {}
   ~WindowDc() {
     if (dc_) ::ReleaseDC(hwnd_, dc_);
   }
@@ -133,6 +135,23 @@ class DcStateGuard {
  private:
   HDC dc_;
   int saved_;
+};
+
+// Saves a DC's clipping region and puts it back on scope exit: all that a painter which only
+// narrows the clipping changes, for much less than a full SaveDC/RestoreDC.
+class ClipGuard {
+ public:
+  explicit ClipGuard(HDC dc) noexcept : dc_(dc), saved_(::CreateRectRgn(0, 0, 0, 0)) {
+    hadClip_ = saved_ && ::GetClipRgn(dc, saved_.Get()) == 1;
+  }
+  ~ClipGuard() { ::SelectClipRgn(dc_, hadClip_ ? saved_.Get() : nullptr); }
+  ClipGuard(const ClipGuard&) = delete;
+  ClipGuard& operator=(const ClipGuard&) = delete;
+
+ private:
+  HDC dc_;
+  UniqueRgn saved_;
+  bool hadClip_ = false;
 };
 
 // Icons and cursors made by the program (not shared system ones).

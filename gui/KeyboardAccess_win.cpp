@@ -130,9 +130,11 @@ void TWinControl::DrawFocusCue(HDC dc, const RECT& area) {
   RECT r = focusedControl_->BoundsRect(), both;
   if (!::IntersectRect(&both, &r, &area)) return;
   // A dotted rectangle drawn by inverting: visible on the dark ticker and the light tile.
-  ::SetTextColor(dc, RGB(0, 0, 0));
-  ::SetBkColor(dc, RGB(255, 255, 255));
+  const COLORREF text = ::SetTextColor(dc, RGB(0, 0, 0));
+  const COLORREF back = ::SetBkColor(dc, RGB(255, 255, 255));
   ::DrawFocusRect(dc, &r);
+  ::SetBkColor(dc, back);
+  ::SetTextColor(dc, text);
 }
 
 LRESULT CALLBACK TWinControl::AccessibleWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

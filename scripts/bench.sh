@@ -33,6 +33,17 @@ cmake --preset windows >out/windows-configure.log 2>&1 && cmake --build --preset
   || { tail -n 40 out/windows-build.log; exit 1; }
 run_list out/windows "$here/sandbox.sh" --prefix "$root/out/wineprefix" -- /usr/lib/wine/wine64
 
+# The program on the desktop: CPU of the whole Wine stack while it scrolls against the same
+# stack idle, and its peak resident memory beside a trivial window (MQ_FOOTPRINT_SECONDS,
+# default 60; the release package's executable when scripts/package.sh has made one).
+echo
+echo "=== footprint"
+program=out/windows/app/marquelle.exe
+[ -f out/release/app/marquelle.exe ] && program=out/release/app/marquelle.exe
+"$here/sandbox.sh" --prefix "$root/out/wineprefix" -- python3 "$root/bench/footprint/footprint.py" \
+  --seconds "${MQ_FOOTPRINT_SECONDS:-60}" --out "$out/footprint.json" \
+  --reference trivial_window=out/windows/bench/footprint/trivial_window.exe "marquelle=$program" || status=1
+
 echo
 echo "Benchmark results (Google Benchmark JSON): $out"
 exit $status

@@ -69,6 +69,31 @@ void TALScrollingText::SetVisible(bool v) {
   if (v == Visible()) return;
   TGraphicControl::SetVisible(v);
   SetEnabled(v);
+  UpdateTimer();
+}
+
+void TALScrollingText::SetEnabled(bool v) {
+  TGraphicControl::SetEnabled(v);
+  UpdateTimer();
+}
+
+void TALScrollingText::MouseEnter() {
+  hovered_ = true;
+  UpdateTimer();
+}
+
+void TALScrollingText::MouseLeave() {
+  hovered_ = false;
+  UpdateTimer();
+}
+
+void TALScrollingText::SetHeld(TTickerHold reason, bool on) {
+  holds_ = on ? holds_ | unsigned(reason) : holds_ & ~unsigned(reason);
+  UpdateTimer();
+}
+
+void TALScrollingText::UpdateTimer() {
+  if (timer_ != nullptr) timer_->SetEnabled(Visible() && Enabled() && !hovered_ && holds_ == 0);
 }
 
 void TALScrollingText::Resize() {
@@ -174,17 +199,22 @@ void TALScrollingText::DrawStrip(int origin) {
 void TALScrollingText::BuildCoverage() {
   const int sw = strip_.Width(), sh = strip_.Height();
   covered_.assign(std::size_t(sh), {});
+  seen_.assign(std::size_t(sw) * std::size_t(sh), 0);
   if (sw == 0 || sh == 0) return;
   const std::uint32_t bg = ColorToPixel(ColorToRgb(backgroundColor_));
   const std::uint32_t st = ColorToPixel(stencil_);
+  const std::uint32_t font = ColorToPixel(ColorToRgb(Font().Color()));
   backgroundPixel_ = bg;
   for (int y = 0; y < sh; ++y) {
     const std::uint32_t* row = strip_.ScanLine(y);
+    std::uint32_t* seen = seen_.data() + std::size_t(y) * sw;
     for (int x = 0; x < sw; ++x) {
       const std::uint32_t p = row[x] & 0xFFFFFF;
+      seen[x] = row[x];
       if (p == bg) continue;
       if (p == st) {
         covered_[y].push_back({x, 0xFFFFFF});
+        seen[x] = font;
         continue;
       }
       // Per channel: where the pixel lies between the background and the stencil colour.
@@ -205,9 +235,23 @@ void TALScrollingText::BuildCoverage() {
       const int mean = usable ? sum / usable : 255;
       std::uint32_t packed = 0;
       for (int c = 0; c < 3; ++c) packed |= std::uint32_t(cov[c] < 0 ? mean : cov[c]) << (c * 8);
-      if (packed != 0) covered_[y].push_back({x, packed});
+      if (packed == 0) continue;
+      covered_[y].push_back({x, packed});
+      seen[x] = Mix(packed, bg, font);
     }
   }
+}
+
+std::uint32_t TALScrollingText::Mix(std::uint32_t coverage, std::uint32_t background,
+                                    std::uint32_t colour) noexcept {
+  if (coverage == 0xFFFFFF) return colour;
+  std::uint32_t mixed = 0;
+  for (int bits = 0; bits < 24; bits += 8) {
+    const int a = int((coverage >> bits) & 0xFF), b = int((background >> bits) & 0xFF),
+              t = int((colour >> bits) & 0xFF);
+    mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << bits;
+  }
+  return mixed;
 }
 
 void TALScrollingText::Compose() {
@@ -217,33 +261,34 @@ void TALScrollingText::Compose() {
   if (x0 < x1) EnsureStripCovers(x0 - offset_, x1 - offset_);
   // Where column 0 of the strip's bitmap lies in the frame.
   const int shift = offset_ + stripOrigin_;
-  const std::uint32_t bg = backgroundPixel_;
+  const int sw = strip_.Width();
+  // The fade bands: only there do the glyphs take another colour than the font's.
+  const int band = std::clamp(edgeFadeWidth_, 0, w);
   for (int y = 0; y < h; ++y) {
     std::uint32_t* out = frame_.ScanLine(y);
     const std::uint32_t* fade = fade_.ScanLine(y);
-    // Outside the strip the fade shows; over it the strip's opaque pixels ...
+    // Outside the strip the fade shows; over it the strip as the middle of the control
+    // shows it ...
     if (x0 > 0) std::memcpy(out, fade, std::size_t(x0) * 4);
     if (x1 < w) std::memcpy(out + x1, fade + x1, std::size_t(w - x1) * 4);
     if (x0 >= x1) continue;
-    std::memcpy(out + x0, strip_.ScanLine(y) + (x0 - shift), std::size_t(x1 - x0) * 4);
-    // ... and through the glyphs the fade, in the measure they cover the pixel.
+    std::memcpy(out + x0, seen_.data() + std::size_t(y) * sw + (x0 - shift), std::size_t(x1 - x0) * 4);
+    // ... and within the bands the glyphs mixed with the band's colour instead.
     const std::vector<Covered>& row = covered_[std::size_t(y)];
-    auto it = std::lower_bound(row.begin(), row.end(), x0 - shift,
-                               [](const Covered& c, int x) { return c.x < x; });
-    for (; it != row.end() && it->x + shift < x1; ++it) {
-      const int x = it->x + shift;
-      const std::uint32_t c = it->coverage, f = fade[x];
-      if (c == 0xFFFFFF) {
-        out[x] = f;
-        continue;
-      }
-      std::uint32_t mixed = 0;
-      for (int bits = 0; bits < 24; bits += 8) {
-        const int a = int((c >> bits) & 0xFF), b = int((bg >> bits) & 0xFF), t = int((f >> bits) & 0xFF);
-        mixed |= std::uint32_t(b + ((t - b) * a + 127) / 255) << bits;
-      }
-      out[x] = mixed;
-    }
+    if (row.empty() || band == 0) continue;
+    FadeGlyphs(row, out, fade, shift, x0, std::min(x1, band));
+    FadeGlyphs(row, out, fade, shift, std::max(x0, w - band), x1);
+  }
+}
+
+void TALScrollingText::FadeGlyphs(const std::vector<Covered>& row, std::uint32_t* out,
+                                  const std::uint32_t* fade, int shift, int from, int to) const {
+  if (from >= to) return;
+  auto it = std::lower_bound(row.begin(), row.end(), from - shift,
+                             [](const Covered& c, int x) { return c.x < x; });
+  for (; it != row.end() && it->x + shift < to; ++it) {
+    const int x = it->x + shift;
+    out[x] = Mix(it->coverage, backgroundPixel_, fade[x]);
   }
 }
 
@@ -251,6 +296,12 @@ void TALScrollingText::Paint(TCanvas& canvas) {
   if (frame_.Empty()) return;
   Compose();
   ::BitBlt(canvas.Handle(), 0, 0, frame_.Width(), frame_.Height(), frame_.Dc(), 0, 0, SRCCOPY);
+}
+
+void TALScrollingText::PaintOn(HDC parentDc) {
+  if (frame_.Empty()) return;
+  Compose();
+  ::BitBlt(parentDc, left_, top_, frame_.Width(), frame_.Height(), frame_.Dc(), 0, 0, SRCCOPY);
 }
 
 void TALScrollingText::Step() {

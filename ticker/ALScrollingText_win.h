@@ -20,6 +20,7 @@
 #include "gui/Controls_win.h"
 #include "gui/Graphics_win.h"
 #include "gui/StdCtrls_win.h"
+#include "ticker/TickerHold.h"
 #include "ticker/TickerMath.h"
 
 namespace mq {
@@ -47,6 +48,8 @@ class TALScrollingText : public TGraphicControl {
   void SetPixelJump(int p) noexcept { pixelJump_ = p; }
   // Also sets Enabled, so a hidden ticker does not step.
   void SetVisible(bool v) override;
+  // A disabled ticker holds still, its timer stopped.
+  void SetEnabled(bool v) override;
 
   TNotifyEvent OnTextScrolled;
 
@@ -59,8 +62,14 @@ class TALScrollingText : public TGraphicControl {
   void Step();
   // Paused while the pointer is over the text, so a reader can finish a title and click it.
   bool Paused() const noexcept { return hovered_; }
-  void MouseEnter() override { hovered_ = true; }
-  void MouseLeave() override { hovered_ = false; }
+  void MouseEnter() override;
+  void MouseLeave() override;
+  // Reasons outside the control why no one sees it move (its window hidden, a full-screen
+  // application over it, the session away, the display off). While the control is hidden,
+  // disabled, paused or held for any of them its timer does not run at all, so the program
+  // takes no message for it; it runs again, from the kept offset, when the last one ends.
+  void SetHeld(TTickerHold reason, bool on);
+  bool Held(TTickerHold reason) const noexcept { return (holds_ & unsigned(reason)) != 0; }
 
   int ScrollOffset() const noexcept { return offset_; }
   TColor StencilColor() const noexcept { return stencil_; }
@@ -80,16 +89,28 @@ class TALScrollingText : public TGraphicControl {
 
  protected:
   void Paint(TCanvas& canvas) override;
+  // The frame in one block transfer at the control's place: no change to the DC's state.
+  void PaintOn(HDC parentDc) override;
   void Resize() override;
   bool FontChanged() override;
 
  private:
   void Rebuild();
+  // Runs the timer exactly while the ticker can be seen moving.
+  void UpdateTimer();
   // Draws the strip's bitmap again when columns from..to of the strip lie outside it.
   void EnsureStripCovers(int from, int to);
   void DrawStrip(int origin);
   void BuildCoverage();
   void Compose();
+  struct Covered;
+  // Writes the glyph pixels of one strip row that fall on frame columns from..to, mixed with
+  // the fade's colour there.
+  void FadeGlyphs(const std::vector<Covered>& row, std::uint32_t* out, const std::uint32_t* fade,
+                  int shift, int from, int to) const;
+  // The background mixed toward a colour in the measure of a coverage (per channel).
+  static std::uint32_t Mix(std::uint32_t coverage, std::uint32_t background,
+                           std::uint32_t colour) noexcept;
 
   std::string text_ = "Text";
   int speed_ = 50;
@@ -100,6 +121,7 @@ class TALScrollingText : public TGraphicControl {
   int pixelJump_ = 1;
   int offset_ = 0;
   bool hovered_ = false;
+  unsigned holds_ = 0;  // TTickerHold bits
   TColor stencil_ = kStencilColor;
   static constexpr int kStripWindowWidths = 2;
   int stripWidth_ = 0;
@@ -116,6 +138,10 @@ class TALScrollingText : public TGraphicControl {
     std::uint32_t coverage;
   };
   std::vector<std::vector<Covered>> covered_;
+  // The strip's bitmap as the middle of the control shows it (the glyphs in the font colour
+  // over the background), drawn with the strip: a frame is a copy of it with the glyphs in
+  // the fade bands mixed anew.
+  std::vector<std::uint32_t> seen_;
   std::uint32_t backgroundPixel_ = 0;
 };
 

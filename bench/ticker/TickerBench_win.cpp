@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     for (int i = 0; probe.Canvas().TextWidth(text) < 2000; ++i) text += std::string(words[i % 11]) + " ";
   }
   ticker->SetText(text);
-  const int textWidth = ticker->TextStrip().Width() - 2 * 1920;
+  const int textWidth = ticker->StripWidth() - 2 * 1920;
   form->Show();
   Application().ProcessMessages();
 

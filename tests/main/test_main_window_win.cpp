@@ -2,12 +2,15 @@
 // real "app.config" files beside the test program and a loopback feed server.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <wtsapi32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -601,6 +604,62 @@ TEST_F(MainWindow, TheTickerPausesWhileThePointerIsOverIt) {
   ASSERT_TRUE(RunInput(MoveTo(POINT{onTicker.x, 400})));
   EXPECT_FALSE(f.lblTicker->Paused());
   EXPECT_TRUE(PumpUntil([&] { return f.lblTicker->ScrollOffset() != held; }, 2000));
+}
+
+// What the system and the shell send when no one can see the bar: the ticker's timer stops
+// (no timer message comes for it) and starts again when the bar can be seen.
+void SendDisplayState(HWND h, DWORD state) {
+  struct {
+    POWERBROADCAST_SETTING head;
+    BYTE rest[sizeof(DWORD)];
+  } setting{};
+  setting.head.PowerSetting = {
+      0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+  setting.head.DataLength = sizeof state;
+  std::memcpy(setting.head.Data, &state, sizeof state);
+  ::SendMessageW(h, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&setting));
+}
+
+TEST_F(MainWindow, TheTickerStopsWhileNoOneCanSeeTheBar) {
+  WriteConfig("");
+  TfrMain& f = Create();
+  ShownBar(f);
+  const HWND h = f.Handle();
+  struct Case {
+    const char* what;
+    std::function<void()> hold, release;
+  } cases[] = {
+      {"session locked", [&] { ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); },
+       [&] { ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); }},
+      {"session disconnected",
+       [&] { ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0); },
+       [&] { ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 0); }},
+      {"display off", [&] { SendDisplayState(h, 0); }, [&] { SendDisplayState(h, 1); }},
+      // Wine's shell sends no full-screen notice: the test sends the shell's message itself.
+      {"full-screen application",
+       [&] { ::SendMessageW(h, bar::kAppBarNotifyMessage, ABN_FULLSCREENAPP, 1); },
+       [&] { ::SendMessageW(h, bar::kAppBarNotifyMessage, ABN_FULLSCREENAPP, 0); }},
+      {"window hidden", [&] { ::ShowWindow(h, SW_HIDE); }, [&] { ::ShowWindow(h, SW_SHOWNA); }},
+  };
+  ASSERT_TRUE(f.lblTicker->Timer().Running());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.hold();
+    EXPECT_FALSE(f.lblTicker->Timer().Running());
+    const int held = f.lblTicker->ScrollOffset();
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(f.lblTicker->ScrollOffset(), held);
+    c.release();
+    EXPECT_TRUE(f.lblTicker->Timer().Running());
+    EXPECT_TRUE(PumpUntil([&] { return f.lblTicker->ScrollOffset() != held; }, 2000));
+  }
+  // Two reasons at once: the ticker moves again only when both have ended.
+  ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+  SendDisplayState(h, 0);
+  ::SendMessageW(h, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+  EXPECT_FALSE(f.lblTicker->Timer().Running());
+  SendDisplayState(h, 2);  // dimmed is still on
+  EXPECT_TRUE(f.lblTicker->Timer().Running());
 }
 
 // Sends a message to every top-level window, the way the system announces a change.

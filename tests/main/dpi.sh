@@ -9,6 +9,13 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 dpi=$1 exe=$2 root=$3
 shift 3
 mkdir -p "$root"
+# The window reads and writes "app.config" beside its program: each resolution runs a copy
+# in a folder of its own, so that neither it nor the main window suite, built into the same
+# folder and run at the same time, finds the other's settings.
+run_dir=$root/run-$dpi
+mkdir -p "$run_dir"
+cp "$exe" "$run_dir/"
+exe=$run_dir/$(basename "$exe")
 # A sandbox of its own (own display, own wineserver), also when ctest runs inside one.
 # In a prefix that has just been made, the desktop can take a while before it hosts the first
 # window: the suite's first test, run quietly, waits for that (at most three tries).

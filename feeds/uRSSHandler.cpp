@@ -272,11 +272,9 @@ void TRSSItemList::Add(std::string text, std::unique_ptr<TRSSItem> item) {
 
 TRSSHandler::TRSSHandler(TFeedFailureReporter* reporter)
     : reporter_(reporter ? reporter : &PlatformFailureReporter()),
-      xml_document_(std::make_unique<TALXMLDocument>()) {
-  xml_document_->SetMaxDepth(kMaxNesting);
-  xml_document_->OnParseElementDone = [this](TALXMLDocument&, TALXMLNode& element) {
-    TakeItem(element);
-  };
+      xmlDocument_(std::make_unique<TALXMLDocument>()) {
+  xmlDocument_->SetMaxDepth(kMaxNesting);
+  xmlDocument_->OnParseElementDone = [this](TALXMLDocument&, TALXMLNode& element) { TakeItem(element); };
 }
 
 void TRSSHandler::SetUrl(std::string_view url) {
@@ -284,17 +282,17 @@ void TRSSHandler::SetUrl(std::string_view url) {
 }
 
 void TRSSHandler::ClearItems() noexcept {
-  current_item_ = nullptr;
+  currentItem_ = nullptr;
   items_.Clear();
 }
 
 int TRSSHandler::CurrentIndex() const noexcept {
-  if (items_.Count() == 0 || !current_item_) return -1;
-  return items_.IndexOfObject(current_item_);
+  if (items_.Count() == 0 || !currentItem_) return -1;
+  return items_.IndexOfObject(currentItem_);
 }
 
 void TRSSHandler::SelectFirst() noexcept {
-  if (items_.Count() > 0) current_item_ = items_.Objects(0);
+  if (items_.Count() > 0) currentItem_ = items_.Objects(0);
 }
 
 void TRSSHandler::SelectNext() noexcept {
@@ -303,7 +301,7 @@ void TRSSHandler::SelectNext() noexcept {
   if (i + 1 == items_.Count()) {
     SelectFirst();
   } else {
-    current_item_ = items_.Objects(i + 1);
+    currentItem_ = items_.Objects(i + 1);
   }
 }
 
@@ -313,7 +311,7 @@ void TRSSHandler::SelectPrevious() noexcept {
   if (i <= 0) {
     SelectFirst();
   } else {
-    current_item_ = items_.Objects(i - 1);
+    currentItem_ = items_.Objects(i - 1);
   }
 }
 
@@ -328,20 +326,20 @@ void TRSSHandler::LoadFromText(std::string_view text) {
     return;
   }
   kind_ = kind;
-  last_error_.clear();
+  lastError_.clear();
   try {
-    xml_text_ = CleanFeedText(text);
+    xmlText_ = CleanFeedText(text);
     Parse();
   } catch (const std::exception& e) {
-    last_error_ = e.what();
+    lastError_ = e.what();
   } catch (...) {
-    last_error_ = "unknown failure";
+    lastError_ = "unknown failure";
   }
-  xml_document_->SetActive(false);  // the items hold all that is needed: free the tree
-  read_items_.clear();
-  if (!last_error_.empty()) {
-    current_item_ = nullptr;
-    reporter_->ReportFailure(kLoadErrorMessage, last_error_);
+  xmlDocument_->SetActive(false);  // the items hold all that is needed: free the tree
+  readItems_.clear();
+  if (!lastError_.empty()) {
+    currentItem_ = nullptr;
+    reporter_->ReportFailure(kLoadErrorMessage, lastError_);
   }
 }
 
@@ -351,11 +349,11 @@ void TRSSHandler::LoadJsonFeed(std::string_view text) {
   if (!ReadJsonFeed(text, static_cast<size_t>(kMaxItems), feed, error)) {
     // Not a JSON Feed we read: dropped like any other text that is no feed.
     kind_ = TFeedKind::None;
-    last_error_ = "not a JSON Feed: " + error;
+    lastError_ = "not a JSON Feed: " + error;
     return;
   }
   kind_ = TFeedKind::JsonFeed;
-  last_error_.clear();
+  lastError_.clear();
   try {
     if (!feed.title.empty()) title_ = std::move(feed.title);
     if (!feed.homePageUrl.empty()) link_ = ResolveUrl(url_, feed.homePageUrl);
@@ -387,9 +385,9 @@ void TRSSHandler::LoadJsonFeed(std::string_view text) {
     }
     SelectFirst();
   } catch (const std::exception& e) {
-    last_error_ = e.what();
-    current_item_ = nullptr;
-    reporter_->ReportFailure(kLoadErrorMessage, last_error_);
+    lastError_ = e.what();
+    currentItem_ = nullptr;
+    reporter_->ReportFailure(kLoadErrorMessage, lastError_);
   }
 }
 
@@ -409,7 +407,7 @@ void TRSSHandler::TakeItem(TALXMLNode& element) {
                            grandparent->ParentNode()->NodeType() == ntDocument;
     if (!inRoot && !inChannel) return;
   }
-  std::vector<std::unique_ptr<TRSSItem>>& items = read_items_[parent];
+  std::vector<std::unique_ptr<TRSSItem>>& items = readItems_[parent];
   if (items.size() < static_cast<size_t>(kMaxItems)) {
     // An item that cannot be read is left out, not the feed.
     std::unique_ptr<TRSSItem> item = kind_ == TFeedKind::Atom
@@ -433,13 +431,13 @@ void TRSSHandler::ParseAtomChannel(const TALXMLNode& root) {
     description_ = FieldText(*field, false);
   if (std::string link = AtomLink(root, prefix, WithXmlBase(url_, root)); !link.empty())
     link_ = std::move(link);
-  AddReadItems(read_items_.find(&root));
+  AddReadItems(readItems_.find(&root));
 }
 
 void TRSSHandler::Parse() {
-  read_items_.clear();
-  xml_document_->LoadFromXML(xml_text_);
-  const TALXMLNode* root = xml_document_->DocumentElement();
+  readItems_.clear();
+  xmlDocument_->LoadFromXML(xmlText_);
+  const TALXMLNode* root = xmlDocument_->DocumentElement();
   if (!root) throw EFeedShape("the document has no root element");
   if (kind_ == TFeedKind::Atom) {
     ParseAtomChannel(*root);
@@ -458,16 +456,16 @@ void TRSSHandler::Parse() {
     if (const TALXMLNode* child = FindField(*channel, f.name)) *f.field = FieldText(*child, false);
   }
 
-  auto items = read_items_.find(channel);
+  auto items = readItems_.find(channel);
   // RSS 1.0 puts its items beside the channel, under the root.
-  if ((items == read_items_.end() || items->second.empty()) && IsRdfRoot(*root))
-    items = read_items_.find(root);
+  if ((items == readItems_.end() || items->second.empty()) && IsRdfRoot(*root))
+    items = readItems_.find(root);
   AddReadItems(items);
 }
 
 void TRSSHandler::AddReadItems(ReadItems::iterator items) {
   // A channel (or feed) without items is an empty feed, not a failure.
-  if (items != read_items_.end()) {
+  if (items != readItems_.end()) {
     for (std::unique_ptr<TRSSItem>& item : items->second) {
       std::string title = item->Title();
       items_.Add(std::move(title), std::move(item));

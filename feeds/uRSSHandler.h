@@ -22,7 +22,7 @@ class TRSSItem {
   const std::string& Title() const noexcept { return title_; }
   const std::string& Link() const noexcept { return link_; }
   const std::string& Description() const noexcept { return description_; }
-  const std::string& PubDate() const noexcept { return pub_date_; }
+  const std::string& PubDate() const noexcept { return pubDate_; }
 
   // Store the text cleaned by StripHtmlTags and trimmed of codes 0 to 32 at both ends. A
   // title is one line: each run of blanks, tabs, CR and LF in it becomes one blank.
@@ -30,13 +30,13 @@ class TRSSItem {
   void SetDescription(std::string_view text);
   // Store the text as it is.
   void SetLink(std::string text) { link_ = std::move(text); }
-  void SetPubDate(std::string text) { pub_date_ = std::move(text); }
+  void SetPubDate(std::string text) { pubDate_ = std::move(text); }
 
  private:
   std::string title_;
   std::string link_;
   std::string description_;
-  std::string pub_date_;
+  std::string pubDate_;
 };
 
 // The handler's ordered list: each entry holds an item's cleaned title and owns the item.
@@ -91,8 +91,8 @@ class TRSSHandler {
 
   // The cleaned text last handed to the XML document, and the document itself (inactive
   // once a load has taken its items: the tree is freed).
-  const std::string& XmlText() const noexcept { return xml_text_; }
-  TALXMLDocument& XmlDocument() noexcept { return *xml_document_; }
+  const std::string& XmlText() const noexcept { return xmlText_; }
+  TALXMLDocument& XmlDocument() noexcept { return *xmlDocument_; }
 
   // Channel fields, verbatim. A load whose channel lacks one of them keeps its old value.
   const std::string& Title() const noexcept { return title_; }
@@ -103,7 +103,7 @@ class TRSSHandler {
   // Releases every item; there is no current item afterwards.
   void ClearItems() noexcept;
 
-  TRSSItem* CurrentItem() const noexcept { return current_item_; }
+  TRSSItem* CurrentItem() const noexcept { return currentItem_; }
   // -1 without items; else the index of the current item, or -1 when there is none.
   int CurrentIndex() const noexcept;
   void SelectFirst() noexcept;
@@ -116,12 +116,12 @@ class TRSSHandler {
   TFeedKind Kind() const noexcept { return kind_; }
 
   // What went wrong in the last failed load (empty after one that succeeded), for tools.
-  const std::string& LastError() const noexcept { return last_error_; }
+  const std::string& LastError() const noexcept { return lastError_; }
 
   // What the downloads of this feed remember between reloads (validators, back-off). The
   // loader's hand-over keeps it; the main window asks it before a reload.
-  TFeedFetchState& FetchState() noexcept { return fetch_state_; }
-  const TFeedFetchState& FetchState() const noexcept { return fetch_state_; }
+  TFeedFetchState& FetchState() noexcept { return fetchState_; }
+  const TFeedFetchState& FetchState() const noexcept { return fetchState_; }
 
  private:
   // The items read during a load, by the element that holds them.
@@ -139,17 +139,17 @@ class TRSSHandler {
 
   TFeedFailureReporter* reporter_;
   std::string url_;
-  std::string xml_text_;
-  std::unique_ptr<TALXMLDocument> xml_document_;
+  std::string xmlText_;
+  std::unique_ptr<TALXMLDocument> xmlDocument_;
   std::string title_;
   std::string description_;
   std::string link_;
   TRSSItemList items_;
-  TRSSItem* current_item_ = nullptr;
-  std::string last_error_;
+  TRSSItem* currentItem_ = nullptr;
+  std::string lastError_;
   TFeedKind kind_ = TFeedKind::None;
-  ReadItems read_items_;
-  TFeedFetchState fetch_state_;
+  ReadItems readItems_;
+  TFeedFetchState fetchState_;
 };
 
 }  // namespace mq

@@ -7,18 +7,9 @@
 #   tests/http/with-tinyproxy.sh command args...
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "${MQ_SANDBOX:-}" != 1 ]; then
-  exec "$here/../../scripts/sandbox.sh" -- "$0" "$@"
-fi
-command -v tinyproxy >/dev/null || { echo "with-tinyproxy: tinyproxy is not installed" >&2; exit 1; }
-
-dir=$(mktemp -d)
-proxy_pid=
-cleanup() {
-  [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null && wait "$proxy_pid" 2>/dev/null || true
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+# shellcheck source=tests/support/server-wrapper.sh
+. "$here/../support/server-wrapper.sh" "$@"
+require tinyproxy
 
 # A free port: ask the system for one, release it, and let tinyproxy take it.
 for attempt in 1 2 3 4 5; do
@@ -33,19 +24,19 @@ LogFile "$dir/tinyproxy.log"
 LogLevel Info
 CONF
   tinyproxy -d -c "$dir/tinyproxy.conf" >"$dir/tinyproxy.out" 2>&1 &
-  proxy_pid=$!
+  server_pid=$!
   for _ in $(seq 50); do
     if grep -q "listening on" "$dir/tinyproxy.log" 2>/dev/null ||
        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
       break
     fi
-    kill -0 "$proxy_pid" 2>/dev/null || break
+    kill -0 "$server_pid" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$proxy_pid" 2>/dev/null; then break; fi
-  proxy_pid=
+  if kill -0 "$server_pid" 2>/dev/null; then break; fi
+  server_pid=
 done
-[ -n "$proxy_pid" ] || { echo "with-tinyproxy: tinyproxy did not start" >&2; cat "$dir"/tinyproxy.* >&2 || true; exit 1; }
+[ -n "$server_pid" ] || { echo "with-tinyproxy: tinyproxy did not start" >&2; cat "$dir"/tinyproxy.* >&2 || true; exit 1; }
 
 export MQ_TINYPROXY_PORT=$port MQ_TINYPROXY_LOG=$dir/tinyproxy.log
 status=0

@@ -9,6 +9,23 @@
 
 namespace mq::test {
 
+// A borderless form with the given client size, for the suites that paint controls on it.
+inline Owned<TForm> BorderlessForm(int width, int height) {
+  Owned<TForm> form = CreateOwnedForm<TForm>();
+  form->SetBorderStyle(TFormBorderStyle::bsNone);
+  form->SetClientSize(width, height);
+  return form;
+}
+
+// A control of type C, owned by `form` and placed on it.
+template <typename C>
+C* PlaceOn(TForm& form, int left, int top, int width, int height) {
+  C* control = new C(&form);
+  control->SetParent(&form);
+  control->SetBounds(left, top, width, height);
+  return control;
+}
+
 // The form's client area, painted into a new bitmap of its size.
 inline TBitmap PaintForm(TForm& form) {
   TBitmap target(form.ClientWidth(), form.ClientHeight());

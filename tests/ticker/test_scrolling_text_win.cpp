@@ -22,17 +22,13 @@ constexpr TColor kBack = 0x003C3028;  // the main window's ticker background
 constexpr TColor kFont = 0x00E6F5FF;  // and its font colour
 
 struct Fixture : ::testing::Test {
-  Owned<TForm> form = CreateOwnedForm<TForm>();
+  Owned<TForm> form = test::BorderlessForm(640, 40);
   TALScrollingText* ticker = nullptr;
 
   void SetUp() override {
-    form->SetBorderStyle(TFormBorderStyle::bsNone);
-    form->SetClientSize(640, 40);
     form->Font().SetName("Tahoma");
     form->Font().SetSize(8);
-    ticker = new TALScrollingText(form.get());
-    ticker->SetParent(form.get());
-    ticker->SetBounds(20, 8, 400, 24);
+    ticker = test::PlaceOn<TALScrollingText>(*form, 20, 8, 400, 24);
     ticker->SetBackgroundColor(kBack);
     ticker->Font().SetColor(kFont);
     // The ticker pauses under the pointer: keep the pointer off the form (a new display

@@ -11,6 +11,7 @@
 
 #include "gui/Forms_win.h"
 #include "ticker/ALScrollingText_win.h"
+#include "tests/support/Painted_win.h"
 #include "tests/support/Pump_win.h"
 
 namespace {
@@ -33,18 +34,14 @@ struct TimerHook {
 };
 
 struct TickerTimer : ::testing::Test {
-  Owned<TForm> form = CreateOwnedForm<TForm>();
+  Owned<TForm> form = test::BorderlessForm(400, 24);
   TALScrollingText* ticker = nullptr;
 
   void SetUp() override {
-    form->SetBorderStyle(TFormBorderStyle::bsNone);
-    form->SetClientSize(400, 24);
     form->SetLeft(0);
     form->SetTop(300);
     ::SetCursorPos(1000, 700);  // the ticker pauses under the pointer
-    ticker = new TALScrollingText(form.get());
-    ticker->SetParent(form.get());
-    ticker->SetBounds(0, 0, 400, 24);
+    ticker = test::PlaceOn<TALScrollingText>(*form, 0, 0, 400, 24);
     ticker->SetTextDirection(TTextDirection::tdRightToLeft);
     ticker->SetText("a text that takes a while to pass");
     ticker->SetSpeed(10);

@@ -32,15 +32,11 @@ TBitmap BarBitmap() {
 }
 
 struct TileFixture : ::testing::Test {
-  Owned<TForm> form = CreateOwnedForm<TForm>();
+  Owned<TForm> form = test::BorderlessForm(600, 30);
   TEsTile* tile = nullptr;
   void SetUp() override {
-    form->SetBorderStyle(TFormBorderStyle::bsNone);
-    form->SetClientSize(600, 30);
     form->SetColor(0x00FF00FF);
-    tile = new TEsTile(form.get());
-    tile->SetParent(form.get());
-    tile->SetBounds(0, 0, 592, 24);
+    tile = test::PlaceOn<TEsTile>(*form, 0, 0, 592, 24);
   }
   TBitmap Paint() { return test::PaintForm(*form); }
 };

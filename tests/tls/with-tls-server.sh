@@ -7,18 +7,9 @@
 #   tests/tls/with-tls-server.sh command args...
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "${MQ_SANDBOX:-}" != 1 ]; then
-  exec "$here/../../scripts/sandbox.sh" -- "$0" "$@"
-fi
-command -v openssl >/dev/null || { echo "with-tls-server: openssl is not installed" >&2; exit 1; }
-
-dir=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+# shellcheck source=tests/support/server-wrapper.sh
+. "$here/../support/server-wrapper.sh" "$@"
+require openssl
 
 "$here/make-certs.sh" "$dir/certs"
 python3 "$here/tls_server.py" "$dir/certs" "$dir/ports" 900 2>"$dir/server.log" &

@@ -204,26 +204,29 @@ class RecordingBar : public AppBarCore {
 using Log = std::vector<std::string>;
 
 // Every application of an edge first asks the shell about the auto-hide bar of each edge.
-Log AfterAutoHideQuestions(std::initializer_list<std::string> rest) {
+Log AfterAutoHideQuestions(std::initializer_list<Log> rest) {
   Log log = {"GETAUTOHIDEBAR 0", "GETAUTOHIDEBAR 1", "GETAUTOHIDEBAR 2", "GETAUTOHIDEBAR 3"};
-  log.insert(log.end(), rest);
+  for (const Log& part : rest) log.insert(log.end(), part.begin(), part.end());
   return log;
+}
+
+// The window put at its place and size, then raised above the others and activated.
+Log Placed(int left, int top, int width, int height) {
+  return {"left " + std::to_string(left),
+          "top " + std::to_string(top),
+          "width " + std::to_string(width),
+          "height " + std::to_string(height),
+          "z topmost",
+          "ACTIVATE"};
 }
 
 TEST(BarApply, DockingToTheTopRunsTheWholeSequence) {
   RecordingBar bar;
   bar.SetEdge(abeTop);
-  const Log expected = AfterAutoHideQuestions({
-      "QUERYPOS 1 0,0,1024,768 -> 0,0,1024,740",
-      "SETPOS 1 0,0,1024,32 -> 0,0,1024,32",
-      "left 0",
-      "top 0",
-      "width 1024",
-      "height 32",
-      "z topmost",
-      "ACTIVATE",
-      "button hide",
-  });
+  const Log expected = AfterAutoHideQuestions(
+      {{"QUERYPOS 1 0,0,1024,768 -> 0,0,1024,740", "SETPOS 1 0,0,1024,32 -> 0,0,1024,32"},
+       Placed(0, 0, 1024, 32),
+       {"button hide"}});
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.prepared, 1);
   EXPECT_EQ(bar.window, (BarRect{0, 0, 1024, 32}));
@@ -253,17 +256,8 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
   bar.SetFloatRight(350);
   bar.SetFloatBottom(100);
   bar.SetEdge(abeFloat);
-  const Log expected = AfterAutoHideQuestions({
-      "SETPOS 5 0,0,0,0 -> 0,0,0,0",
-      "left 50",
-      "top 60",
-      "width 300",
-      "height 40",
-      "z topmost",
-      "ACTIVATE",
-      "style caption",
-      "button show",
-  });
+  const Log expected = AfterAutoHideQuestions(
+      {{"SETPOS 5 0,0,0,0 -> 0,0,0,0"}, Placed(50, 60, 300, 40), {"style caption", "button show"}});
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.window, (BarRect{50, 60, 350, 100}));
 
@@ -276,7 +270,7 @@ TEST(BarApply, FloatingClaimsNoSpaceAndShowsTheCaption) {
 TEST(BarApply, UnknownUnregistersAndLeavesTheButtonOfAFloatDependentBar) {
   RecordingBar bar;
   bar.SetEdge(abeUnknown);
-  const Log expected = AfterAutoHideQuestions({"REMOVE", "z topmost", "ACTIVATE"});
+  const Log expected = AfterAutoHideQuestions({{"REMOVE", "z topmost", "ACTIVATE"}});
   EXPECT_EQ(bar.log, expected);
 }
 
@@ -389,17 +383,9 @@ TEST(BarAutoHide, AcceptedBarClaimsNoSpaceAndHidesToASliver) {
   RecordingBar bar;
   bar.SetAutoHide(true);
   bar.SetEdge(abeTop);
-  const Log expected = AfterAutoHideQuestions({
-      "SETAUTOHIDEBAR 1 1",
-      "SETPOS 0 0,0,0,0 -> 0,0,0,0",
-      "left 0",
-      "top -30",
-      "width 1024",
-      "height 32",
-      "z topmost",
-      "ACTIVATE",
-      "button hide",
-  });
+  const Log expected = AfterAutoHideQuestions({{"SETAUTOHIDEBAR 1 1", "SETPOS 0 0,0,0,0 -> 0,0,0,0"},
+                                               Placed(0, -30, 1024, 32),
+                                               {"button hide"}});
   EXPECT_EQ(bar.log, expected);
   EXPECT_EQ(bar.autoHideOwner[abeTop], bar.self);
   EXPECT_FALSE(bar.AutoHideShown());

@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "app/uMain.h"
+#include "tests/main/MainWindowSuite_win.h"
 #include "base/Utf.h"
 #include "tests/support/LoopbackServer_win.h"
 #include "tests/support/Pump_win.h"
 #include "tests/support/RealInput_win.h"
+#include "tests/support/Screen_win.h"
 
 namespace mq {
 namespace {
@@ -32,19 +34,7 @@ const std::string kFeed = R"(<?xml version="1.0" encoding="UTF-8"?>
 <item><title>Storm</title><link>http://127.0.0.1/1</link><description>One</description></item>
 </channel></rss>)";
 
-std::vector<HWND> OpenMenus() {
-  std::vector<HWND> menus;
-  ::EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        wchar_t cls[16] = {};
-        ::GetClassNameW(h, cls, 16);
-        if (std::wstring(cls) == L"#32768" && ::IsWindowVisible(h))
-          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&menus));
-  return menus;
-}
+std::vector<HWND> OpenMenus() { return test::VisibleWindowsOfClass(L"#32768"); }
 
 // The test's working folder as a Unix path (Wine maps the Unix root to Z:).
 std::string UnixWorkingFolder() {
@@ -106,13 +96,8 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
   ::EndMenu();
 }
 
-class MainMenus : public ::testing::Test {
+class MainMenus : public test::MainWindowSuite {
  protected:
-  static void SetUpTestSuite() {
-    Application().Initialize();
-    RegisterMainWindowClasses();
-    Application().SetTitle(std::string(kAppTitle));
-  }
   void SetUp() override {
     server_ = std::make_unique<LoopbackServer>([](const LoopbackServer::Request&) {
       return LoopbackServer::Reply{200, "OK", {}, kFeed};

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/uMain.h"
+#include "tests/main/MainWindowSuite_win.h"
 #include "base/Utf.h"
 #include "tests/support/LoopbackServer_win.h"
 #include "tests/support/RealInput_win.h"
@@ -50,13 +51,8 @@ void WriteConfig(const std::string& text) {
   std::fclose(f);
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::MainWindowSuite {
  protected:
-  static void SetUpTestSuite() {
-    Application().Initialize();
-    RegisterMainWindowClasses();
-    Application().SetTitle(std::string(kAppTitle));
-  }
   void TearDown() override {
     form_.reset();
     WriteConfig("");
@@ -310,18 +306,7 @@ TEST_F(MainWindow, TheNetworkComingBackLoadsAnEmptyIdleFeedAtOnce) {
 
 // The error boxes of this thread that are open now.
 std::vector<HWND> OpenErrorBoxes() {
-  std::vector<HWND> boxes;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        wchar_t cls[16] = {};
-        ::GetClassNameW(w, cls, 16);
-        if (std::wstring(cls) == L"#32770" && ::IsWindowVisible(w))
-          reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&boxes));
-  return boxes;
+  return test::VisibleWindowsOfClass(L"#32770", ::GetCurrentThreadId());
 }
 
 // What a thread timer saw while the first error box was open; its callback runs inside the

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 namespace mq::test {
 
 inline SIZE ScreenSize() {
@@ -14,6 +17,27 @@ inline RECT WorkArea() {
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   return work;
+}
+
+// The visible windows of a window class ("#32768" a menu, "#32770" a dialog box): of one
+// thread, or with thread 0 every top-level window of the desktop.
+inline std::vector<HWND> VisibleWindowsOfClass(const wchar_t* className, DWORD thread = 0) {
+  struct Search {
+    const wchar_t* className;
+    std::vector<HWND> found;
+  } search{className, {}};
+  const WNDENUMPROC visit = [](HWND h, LPARAM p) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(p);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(h, cls, 64);
+    if (std::wstring(cls) == s->className && ::IsWindowVisible(h)) s->found.push_back(h);
+    return TRUE;
+  };
+  if (thread != 0)
+    ::EnumThreadWindows(thread, visit, reinterpret_cast<LPARAM>(&search));
+  else
+    ::EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace mq::test

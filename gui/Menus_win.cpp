@@ -11,6 +11,16 @@
 
 namespace mq {
 
+namespace {
+// Gives `field` the new value; false when it had it already, so nothing changed.
+template <typename T>
+bool Replace(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+}  // namespace
+
 TOwnerDrawState OwnerDrawStateFrom(UINT s) noexcept {
   TOwnerDrawState r = 0;
   if (s & ODS_SELECTED) r |= odSelected;
@@ -95,34 +105,34 @@ void TMenuItem::Changed(bool rebuild) {
 }
 
 void TMenuItem::SetCaption(const std::string& c) {
-  if (c != caption_) caption_ = c, Changed(true);
+  if (Replace(caption_, c)) Changed(true);
 }
 void TMenuItem::SetHint(const std::string& h) {
-  if (h != hint_) hint_ = h, Changed(false);
+  if (Replace(hint_, h)) Changed(false);
 }
 void TMenuItem::SetEnabled(bool on) {
-  if (on != enabled_) enabled_ = on, Changed(true);
+  if (Replace(enabled_, on)) Changed(true);
 }
 void TMenuItem::SetChecked(bool on) {
-  if (on != checked_) checked_ = on, Changed(true);
+  if (Replace(checked_, on)) Changed(true);
 }
 void TMenuItem::SetRadioItem(bool on) {
-  if (on != radioItem_) radioItem_ = on, Changed(true);
+  if (Replace(radioItem_, on)) Changed(true);
 }
 void TMenuItem::SetDefault(bool on) {
-  if (on != default_) default_ = on, Changed(true);
+  if (Replace(default_, on)) Changed(true);
 }
 void TMenuItem::SetVisible(bool on) {
-  if (on != visible_) visible_ = on, Changed(true);
+  if (Replace(visible_, on)) Changed(true);
 }
 void TMenuItem::SetImageIndex(int i) {
-  if (i != imageIndex_) imageIndex_ = i, Changed(true);
+  if (Replace(imageIndex_, i)) Changed(true);
 }
 void TMenuItem::SetShortCut(TShortCut s) {
-  if (s != shortCut_) shortCut_ = s, Changed(true);
+  if (Replace(shortCut_, s)) Changed(true);
 }
 void TMenuItem::SetBreak(TMenuBreak b) {
-  if (b != break_) break_ = b, Changed(true);
+  if (Replace(break_, b)) Changed(true);
 }
 void TMenuItem::SetBitmap(const TBitmap& b) {
   bitmap_ = b;

@@ -94,32 +94,29 @@ TBcMenuStyle EffectiveMenuStyle(TBcMenuStyle style, bool ntFamily, int major, in
   return ntFamily && major > 4 && minor > 0 ? msWindowsXP : msStandard;
 }
 
+namespace {
+// Both alignments name the near end, the far end and the middle in that order.
+static_assert(haLeft == int(vaTop) && haRight == int(vaBottom) && haCenter == int(vaMiddle));
+
+// Where a picture `size` long starts on a bar `extent` long, put at the near end, the far
+// end or the middle, then moved by `offset`.
+int AlignedStart(int alignment, int size, int extent, int offset) {
+  switch (alignment) {
+    case haLeft:
+      return offset;
+    case haRight:
+      return extent + offset - size;
+    case haCenter:
+      return (extent - size) / 2 + offset;
+    default:
+      return 0;
+  }
+}
+}  // namespace
+
 TBcPoint BarPicturePosition(int pw, int ph, int barWidth, int barHeight, int offsetX, int offsetY,
                             THorzAlignment horz, TVertAlignment vert) {
-  TBcPoint p;
-  switch (horz) {
-    case haLeft:
-      p.x = offsetX;
-      break;
-    case haRight:
-      p.x = barWidth + offsetX - pw;
-      break;
-    case haCenter:
-      p.x = (barWidth - pw) / 2 + offsetX;
-      break;
-  }
-  switch (vert) {
-    case vaTop:
-      p.y = offsetY;
-      break;
-    case vaBottom:
-      p.y = barHeight + offsetY - ph;
-      break;
-    case vaMiddle:
-      p.y = (barHeight - ph) / 2 + offsetY;
-      break;
-  }
-  return p;
+  return TBcPoint{AlignedStart(horz, pw, barWidth, offsetX), AlignedStart(vert, ph, barHeight, offsetY)};
 }
 
 int TileStart(int offset, int shift, int size) {

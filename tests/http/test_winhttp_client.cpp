@@ -23,6 +23,15 @@ using Calls = std::vector<std::string>;
 
 const char kAgent[] = "Mozilla/3.0 (compatible; TALWinHttpClient)";
 
+// The options a GET sets on its request after `configure` has set up a fresh client.
+Calls OptionsOfAGet(const std::function<void(TALWinHttpClient&)>& configure) {
+  FakeWinHttp api;
+  TALWinHttpClient client(api);
+  configure(client);
+  client.Get("http://host/");
+  return api.CallsStartingWith("SetOption");
+}
+
 std::string Message(const std::function<void()>& action, int* status = nullptr) {
   try {
     action();
@@ -244,13 +253,12 @@ TEST(WinHttpClient, TimeoutsAreSetOnlyAboveZero) {
         "SetOption(request3, 0x6, 3000, 4)"}},
   };
   for (const Case& c : cases) {
-    FakeWinHttp api;
-    TALWinHttpClient client(api);
-    client.SetConnectTimeout(c.connect);
-    client.SetSendTimeout(c.send);
-    client.SetReceiveTimeout(c.receive);
-    client.Get("http://host/");
-    EXPECT_EQ(api.CallsStartingWith("SetOption"), c.options);
+    EXPECT_EQ(OptionsOfAGet([&](TALWinHttpClient& client) {
+                client.SetConnectTimeout(c.connect);
+                client.SetSendTimeout(c.send);
+                client.SetReceiveTimeout(c.receive);
+              }),
+              c.options);
   }
 }
 
@@ -284,14 +292,13 @@ TEST(WinHttpClient, TotalTimeoutCutsEveryWaitToTheTimeLeft) {
 }
 
 TEST(WinHttpClient, ProxyCredentialsAndDisabledFeaturesInThisOrder) {
-  FakeWinHttp api;
-  TALWinHttpClient client(api);
-  client.ProxyParams().SetProxyUserName("user");
-  client.ProxyParams().SetProxyPassword("secret");
-  client.SetReceiveTimeout(7);
-  client.SetInternetOptions({wHttpIo_No_cookies, wHttpIo_No_auto_redirect});
-  client.Get("http://host/");
-  EXPECT_EQ(api.CallsStartingWith("SetOption"),
+  const Calls options = OptionsOfAGet([](TALWinHttpClient& client) {
+    client.ProxyParams().SetProxyUserName("user");
+    client.ProxyParams().SetProxyPassword("secret");
+    client.SetReceiveTimeout(7);
+    client.SetInternetOptions({wHttpIo_No_cookies, wHttpIo_No_auto_redirect});
+  });
+  EXPECT_EQ(options,
             (Calls{"SetOption(request3, 0x6, 7, 4)", "SetOption(request3, 0x1002, \"user\", 4)",
                    "SetOption(request3, 0x1003, \"secret\", 6)", "SetOption(request3, 0x3F, 8, 4)",
                    "SetOption(request3, 0x3F, 1, 4)", "SetOption(request3, 0x3F, 2, 4)"}));
@@ -310,13 +317,9 @@ TEST(WinHttpClient, DisabledFeaturesFollowTheOptions) {
        {"SetOption(request3, 0x3F, 8, 4)", "SetOption(request3, 0x3F, 1, 4)",
         "SetOption(request3, 0x3F, 2, 4)"}},
   };
-  for (const Case& c : cases) {
-    FakeWinHttp api;
-    TALWinHttpClient client(api);
-    client.SetInternetOptions(c.options);
-    client.Get("http://host/");
-    EXPECT_EQ(api.CallsStartingWith("SetOption"), c.calls);
-  }
+  for (const Case& c : cases)
+    EXPECT_EQ(OptionsOfAGet([&](TALWinHttpClient& client) { client.SetInternetOptions(c.options); }),
+              c.calls);
 }
 
 TEST(WinHttpClient, RequestFlagsFollowOptionsAndScheme) {

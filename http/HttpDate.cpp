@@ -82,6 +82,12 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 struct TCivil {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -97,27 +103,24 @@ std::optional<std::int64_t> ToSeconds(const TCivil& c) {
 }  // namespace
 
 std::optional<std::int64_t> ParseHttpDate(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  text = TrimBlanks(text);
   TScanner scan(text);
   TCivil c;
   scan.Word();  // the day's name
   if (text.find(',') != std::string_view::npos) {
+    // Sun, 06 Nov 1994 08:49:37 GMT, or the older Sunday, 06-Nov-94 08:49:37 GMT
+    const bool dashes = text.find('-') != std::string_view::npos;
+    const auto separator = [&] { dashes ? scan.Literal("-") : scan.Blanks(); };
     scan.Literal(",");
     scan.Blanks();
     c.day = scan.Number(2, 2);
-    if (text.find('-') != std::string_view::npos) {
-      // Sunday, 06-Nov-94 08:49:37 GMT
-      scan.Literal("-");
-      c.month = scan.Month();
-      scan.Literal("-");
+    separator();
+    c.month = scan.Month();
+    separator();
+    if (dashes) {
       c.year = scan.Number(2, 2);
       c.year += c.year >= 70 ? 1900 : 2000;
     } else {
-      // Sun, 06 Nov 1994 08:49:37 GMT
-      scan.Blanks();
-      c.month = scan.Month();
-      scan.Blanks();
       c.year = scan.Number(4, 4);
     }
     scan.Blanks();
@@ -142,10 +145,7 @@ std::optional<std::int64_t> ParseHttpDate(std::string_view text) {
 std::optional<std::chrono::seconds> RetryAfterDelay(std::string_view retryAfter,
                                                     std::string_view responseDate,
                                                     std::chrono::system_clock::time_point now) {
-  while (!retryAfter.empty() && (retryAfter.front() == ' ' || retryAfter.front() == '\t'))
-    retryAfter.remove_prefix(1);
-  while (!retryAfter.empty() && (retryAfter.back() == ' ' || retryAfter.back() == '\t'))
-    retryAfter.remove_suffix(1);
+  retryAfter = TrimBlanks(retryAfter);
   if (retryAfter.empty()) return std::nullopt;
   if (retryAfter.find_first_not_of("0123456789") == std::string_view::npos) {
     // Seconds; anything beyond a year reads as a year (no overflow from forty digits).

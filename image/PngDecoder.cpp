@@ -307,13 +307,9 @@ DecodedPng DecodePng(std::span<const std::uint8_t> data) {
   compressed.clear();
   compressed.shrink_to_fit();
 
-  DecodedPng out;
-  out.width = h.width;
-  out.height = h.height;
-  out.bitDepth = h.depth;
-  out.colorType = h.colorType;
-  out.interlaced = h.interlaced;
-  out.rgba.assign(std::size_t(h.width) * h.height * 4, 0);
+  DecodedPng out{h.width,      h.height,
+                 h.depth,      h.colorType,
+                 h.interlaced, std::vector<std::uint8_t>(std::size_t(h.width) * h.height * 4, 0)};
 
   const int bpp = std::max(1, h.bitsPerPixel() / 8);
   const int channels = Channels(h.colorType);

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/AsciiText.h"
 #include "base/DiagLog.h"
 #include "feeds/FeedDecode.h"
 #include "feeds/FeedText.h"
@@ -12,23 +13,6 @@
 
 namespace mq {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // A decimal port from 1 to 65535, blanks around it allowed.
 std::optional<int> ParsePort(std::string_view text) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/AsciiText.h"
+
 namespace mq {
 
 namespace {
@@ -36,18 +38,6 @@ bool IsCookieSafe(unsigned char c) {
     default:
       return false;
   }
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 int HexValue(char c) {
@@ -90,7 +80,7 @@ std::string_view LineValue(std::string_view line) {
 // Index of the first line named `name` (letter case ignored), or -1.
 int FindLine(const std::vector<std::string>& lines, std::string_view name) {
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].find(':') != std::string::npos && EqualsIgnoringCase(LineName(lines[i]), name)) {
+    if (lines[i].find(':') != std::string::npos && EqualsNoCase(LineName(lines[i]), name)) {
       return static_cast<int>(i);
     }
   }

@@ -5,26 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/AsciiText.h"
+
 namespace mq {
 namespace {
 
 enum class TCoding { Identity, Gzip, Deflate, Unknown };
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != b[i]) return false;
-  }
-  return true;
-}
 
 TCoding CodingNamed(std::string_view name) {
   if (name.empty() || EqualsNoCase(name, "identity")) return TCoding::Identity;
@@ -123,7 +109,7 @@ TContentDecoding DecodeContent(std::string_view contentEncoding, std::string bod
   std::string_view rest = contentEncoding;
   while (true) {
     const std::size_t comma = rest.find(',');
-    const std::string_view name = Trim(rest.substr(0, comma));
+    const std::string_view name = TrimBlanks(rest.substr(0, comma));
     const TCoding coding = CodingNamed(name);
     if (coding == TCoding::Unknown) {
       return {false,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/AsciiText.h"
+
 namespace mq {
 namespace {
 
@@ -80,12 +82,6 @@ std::int64_t DaysFromCivil(int y, int m, int d) {
   const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 struct TCivil {
